@@ -1,0 +1,213 @@
+#include "archive/ArchiveIO.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifdef OSTREVALE_FAULT_INJECTION
+namespace FaultInjection {
+namespace {
+
+struct Plan
+{
+    bool loaded = false;
+    Step failKind = Step::Any;
+    int failAt = 0;     // 0: never
+    int crashAfter = 0; // 0: never
+    int steps = 0;
+    int stepsOfKind[5] = {};
+};
+
+Plan &CurrentPlan()
+{
+    static Plan plan;
+    if (!plan.loaded) {
+        plan.loaded = true;
+        const QByteArray fail = qgetenv("OSTREVALE_FAIL_STEP");
+        const int colon = fail.indexOf(':');
+        if (colon > 0) {
+            const QByteArray kind = fail.left(colon);
+            plan.failAt = fail.mid(colon + 1).toInt();
+            plan.failKind = kind == "write"    ? Step::Write
+                            : kind == "resize" ? Step::Resize
+                            : kind == "rename" ? Step::Rename
+                            : kind == "remove" ? Step::Remove
+                                               : Step::Any;
+        }
+        plan.crashAfter = qgetenv("OSTREVALE_CRASH_AFTER_STEP").toInt();
+    }
+    return plan;
+}
+
+} // namespace
+
+void Reset()
+{
+    CurrentPlan() = Plan();
+    CurrentPlan().loaded = true;
+}
+
+void FailAt(Step kind, int n)
+{
+    Plan &plan = CurrentPlan();
+    plan.failKind = kind;
+    plan.failAt = n;
+}
+
+void CrashAfter(int n)
+{
+    CurrentPlan().crashAfter = n;
+}
+
+int StepsTaken()
+{
+    return CurrentPlan().steps;
+}
+
+// Called before a changing step: false when the step is to fail.
+bool BeforeStep(Step kind)
+{
+    Plan &plan = CurrentPlan();
+    ++plan.steps;
+    const int ofKind = ++plan.stepsOfKind[int(kind)];
+    if (plan.failAt > 0) {
+        const int n = plan.failKind == Step::Any ? plan.steps : ofKind;
+        if ((plan.failKind == Step::Any || plan.failKind == kind) && n == plan.failAt)
+            return false;
+    }
+    return true;
+}
+
+// Called after a changing step: ends the process like a sudden kill.
+void AfterStep()
+{
+    const Plan &plan = CurrentPlan();
+    if (plan.crashAfter > 0 && plan.steps >= plan.crashAfter) {
+        std::fflush(nullptr);
+        ::_exit(CrashExitCode);
+    }
+}
+
+} // namespace FaultInjection
+#define FAULT_BEFORE(kind)                                                                                   \
+    do {                                                                                                     \
+        if (!FaultInjection::BeforeStep(FaultInjection::Step::kind))                                         \
+            return false;                                                                                    \
+    } while (false)
+#define FAULT_AFTER() FaultInjection::AfterStep()
+#else
+#define FAULT_BEFORE(kind)                                                                                   \
+    do {                                                                                                     \
+    } while (false)
+#define FAULT_AFTER()                                                                                        \
+    do {                                                                                                     \
+    } while (false)
+#endif
+
+namespace ArchiveIO {
+
+bool Seek(QFile &file, qint64 position)
+{
+    return position >= 0 && file.seek(position);
+}
+
+bool Write(QFile &file, const char *data, qint64 size)
+{
+    FAULT_BEFORE(Write);
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    // Unbuffered files hand the bytes to the system at once; buffered ones must flush
+    // here so that a failure surfaces now and not at some later close.
+    if (!file.flush())
+        return false;
+    FAULT_AFTER();
+    return true;
+}
+
+bool WriteAt(QFile &file, qint64 position, const QByteArray &data)
+{
+    return Seek(file, position) && Write(file, data);
+}
+
+bool Resize(QFile &file, qint64 size)
+{
+    FAULT_BEFORE(Resize);
+    if (!file.resize(size))
+        return false;
+    FAULT_AFTER();
+    return true;
+}
+
+bool Sync(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return ::_commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok)
+{
+    if (ok)
+        *ok = false;
+    if (size < 0 || !Seek(file, position))
+        return QByteArray();
+    const qint64 available = qMax<qint64>(0, file.size() - position);
+    const qint64 wanted = qMin(size, available);
+    QByteArray data;
+    data.resize(int(wanted));
+    qint64 done = 0;
+    while (done < wanted) {
+        const qint64 n = file.read(data.data() + done, wanted - done);
+        if (n < 0)
+            return QByteArray();
+        if (n == 0)
+            break;
+        done += n;
+    }
+    data.resize(int(done));
+    if (ok)
+        *ok = true;
+    return data;
+}
+
+bool ReplaceFile(const QString &from, const QString &to)
+{
+    FAULT_BEFORE(Rename);
+#ifdef Q_OS_WIN
+    const bool done = ::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
+                                    reinterpret_cast<const wchar_t *>(to.utf16()),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    const bool done = ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+    if (!done)
+        return false;
+    FAULT_AFTER();
+    return true;
+}
+
+bool RemoveFile(const QString &path)
+{
+    FAULT_BEFORE(Remove);
+    if (!QFile::remove(path))
+        return false;
+    FAULT_AFTER();
+    return true;
+}
+
+} // namespace ArchiveIO

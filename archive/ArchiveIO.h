@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Checked file operations on the archive's own files. Every call reports
+// whether the bytes really reached the file; the engine stops at the first
+// false. In builds with OSTREVALE_FAULT_INJECTION every changing step
+// (write, resize, rename, remove) is also a fault point (see FaultInjection).
+namespace ArchiveIO {
+
+bool Seek(QFile &file, qint64 position);
+// Writes all `size` bytes at the current position, or reports failure.
+bool Write(QFile &file, const char *data, qint64 size);
+inline bool Write(QFile &file, const QByteArray &data)
+{
+    return Write(file, data.constData(), data.size());
+}
+bool WriteAt(QFile &file, qint64 position, const QByteArray &data);
+bool Resize(QFile &file, qint64 size);
+// Flushes Qt's and the system's buffers of an open file to the disk.
+bool Sync(QFile &file);
+// Reads up to `size` bytes from `position`; fewer when the file ends earlier.
+// An empty result with ok == false means the read itself failed.
+QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok = nullptr);
+// Atomically puts `from` in the place of `to`, replacing an existing `to`.
+bool ReplaceFile(const QString &from, const QString &to);
+bool RemoveFile(const QString &path);
+
+} // namespace ArchiveIO
+
+#ifdef OSTREVALE_FAULT_INJECTION
+// Test-only: makes a chosen changing step fail, or ends the process right
+// after it, to prove the engine's write order. The plan is read from the
+// environment on first use (OSTREVALE_FAIL_STEP="kind:n", kind one of
+// write, resize, rename, remove, any; OSTREVALE_CRASH_AFTER_STEP="n") and
+// can be set directly by in-process tests.
+namespace FaultInjection {
+
+enum class Step { Any, Write, Resize, Rename, Remove };
+
+void Reset();                  // forget every plan and count
+void FailAt(Step kind, int n); // the n-th step of that kind (1-based) fails
+void CrashAfter(int n);        // _exit(CrashExitCode) after the n-th step of any kind
+int StepsTaken();              // changing steps so far, successful or not
+constexpr int CrashExitCode = 86;
+
+} // namespace FaultInjection
+#endif

@@ -1,0 +1,256 @@
+#include "archive/IMGClass.h"
+
+#include "archive/ArchiveIO.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr QIODevice::OpenMode kArchiveMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+// Directories are read in blocks of this many records.
+constexpr quint32 kRecordsPerRead = 4096;
+
+const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
+
+} // namespace
+
+IMGClass::IMGClass(QObject *parent)
+    : QObject(parent)
+{
+}
+
+IMGClass::~IMGClass() = default;
+
+QString IMGClass::ImgFileName() const
+{
+    return imgFile.fileName();
+}
+
+bool IMGClass::OpenArchive(const QString &path)
+{
+    imgFile.setFileName(path);
+    if (!imgFile.open(kArchiveMode)) {
+        emit ErrorOccoured({QStringLiteral("打开 "), path, QStringLiteral(" 失败")});
+        return false;
+    }
+
+    char magic[4] = {};
+    const bool isVer2 = imgFile.read(magic, 4) == 4 && std::equal(magic, magic + 4, kVer2Magic);
+
+    if (isVer2) {
+        char countBytes[4] = {};
+        const qint64 fileSize = imgFile.size();
+        const bool countRead = imgFile.read(countBytes, 4) == 4;
+        const quint32 count = ReadUInt32LE(countBytes);
+        // A count that claims more records than the file holds is refused before
+        // anything is reserved or read: a truncated or hostile header.
+        if (!countRead || VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(count) > fileSize ||
+            !ReadDirectory(imgFile, VER2_HEADER_SIZE, count)) {
+            directory.clear();
+            imgFile.close();
+            emit ErrorOccoured({QStringLiteral("IMG目录 "), path, QStringLiteral(" 大小不合法")});
+            return false;
+        }
+        UpdateFreeDirectorySlots();
+        version = 2;
+        emit IMGDirectoryChanged(directory);
+        return true;
+    }
+
+    const QString dirPath = DirPathFor(path);
+    // A rebuild that was stopped between its two swaps left the new directory
+    // beside the new data file: finish it, so data and directory belong together.
+    const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
+    if (QFileInfo::exists(dirTemp) && !QFileInfo::exists(path + QStringLiteral(".rebuilding"))) {
+        if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
+            imgFile.close();
+            emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
+            return false;
+        }
+    }
+
+    dirFile.setFileName(dirPath);
+    if (!dirFile.open(kArchiveMode)) {
+        imgFile.close();
+        emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
+        return false;
+    }
+    const qint64 dirSize = dirFile.size();
+    if (dirSize % DIRECTORY_RECORD_SIZE != 0 || dirSize / DIRECTORY_RECORD_SIZE > qint64(UINT_MAX) ||
+        !ReadDirectory(dirFile, 0, quint32(dirSize / DIRECTORY_RECORD_SIZE))) {
+        directory.clear();
+        dirFile.close();
+        imgFile.close();
+        emit ErrorOccoured({QStringLiteral("IMG目录 "), dirPath, QStringLiteral(" 大小不合法")});
+        return false;
+    }
+    version = 1;
+    emit IMGDirectoryChanged(directory);
+    return true;
+}
+
+bool IMGClass::ReadDirectory(QFile &file, qint64 position, quint32 count)
+{
+    directory.reserve(size_t(count) * 2);
+    QByteArray block;
+    for (quint32 done = 0; done < count;) {
+        const quint32 n = std::min(kRecordsPerRead, count - done);
+        bool ok = false;
+        block = ArchiveIO::ReadAt(file, position + qint64(done) * DIRECTORY_RECORD_SIZE,
+                                  qint64(n) * DIRECTORY_RECORD_SIZE, &ok);
+        if (!ok || block.size() != qint64(n) * DIRECTORY_RECORD_SIZE)
+            return false;
+        for (quint32 i = 0; i < n; ++i) {
+            IMGDirectoryEntryWrap wrap;
+            wrap.entry = DecodeEntry(block.constData() + qint64(i) * DIRECTORY_RECORD_SIZE);
+            wrap.nameHash = NameHash(wrap.entry.name);
+            directory.push_back(wrap);
+        }
+        done += n;
+    }
+    RebuildNameIndex();
+    return true;
+}
+
+void IMGClass::UpdateFreeDirectorySlots()
+{
+    if (directory.empty()) {
+        // An empty version 2 archive is its header sector alone.
+        imgFile.resize(SECTOR_SIZE);
+        freeDirectorySlots = 63;
+        return;
+    }
+    quint32 lowest = directory.front().entry.offset;
+    for (const IMGDirectoryEntryWrap &wrap : directory)
+        lowest = std::min(lowest, wrap.entry.offset);
+    const qint64 room = Ver2DirectoryRoom(lowest, qint64(directory.size()));
+    freeDirectorySlots = int(std::clamp<qint64>(room, INT_MIN, INT_MAX));
+}
+
+void IMGClass::CloseArchive()
+{
+    imgFile.close();
+    dirFile.close();
+    version = 0;
+    directory.clear();
+    nameIndex.clear();
+    emit IMGDirectoryChanged(directory);
+}
+
+bool IMGClass::CreateArchive(const QString &path, int newVersion)
+{
+    const QString dirPath = DirPathFor(path);
+    const bool imgExisted = QFileInfo::exists(path);
+    QFile img(path);
+    QFile dir(dirPath);
+
+    // Both files are opened before either is emptied, so a failure leaves
+    // whatever stood at these paths as it was.
+    if (!img.open(QIODevice::ReadWrite)) {
+        emit ErrorOccoured({QStringLiteral("创建 "), path, QStringLiteral(" 失败")});
+        return false;
+    }
+    if (newVersion == 1 && !dir.open(QIODevice::ReadWrite)) {
+        img.close();
+        if (!imgExisted)
+            img.remove();
+        emit ErrorOccoured({QStringLiteral("创建 "), dirPath, QStringLiteral(" 失败")});
+        return false;
+    }
+
+    if (!ArchiveIO::Resize(img, 0)) {
+        ReportWriteFailure(path);
+        return false;
+    }
+    if (newVersion == 1) {
+        if (!ArchiveIO::Resize(dir, 0)) {
+            ReportWriteFailure(dirPath);
+            return false;
+        }
+    } else {
+        const QByteArray header("VER2\0\0\0\0", 8);
+        if (!ArchiveIO::WriteAt(img, 0, header)) {
+            ReportWriteFailure(path);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IMGClass::WriteVER1Directory(QFile &file)
+{
+    QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    for (size_t i = 0; i < directory.size(); ++i)
+        EncodeEntry(directory[i].entry, bytes.data() + i * DIRECTORY_RECORD_SIZE);
+    if (!ArchiveIO::WriteAt(file, 0, bytes))
+        return false;
+    return file.size() == bytes.size() || ArchiveIO::Resize(file, bytes.size());
+}
+
+bool IMGClass::WriteVER2Directory(QFile &file)
+{
+    // Header and records go out in one write, so the file never holds a count
+    // that disagrees with the records behind it.
+    QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
+    WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
+    for (size_t i = 0; i < directory.size(); ++i)
+        EncodeEntry(directory[i].entry, bytes.data() + VER2_HEADER_SIZE + i * DIRECTORY_RECORD_SIZE);
+    return ArchiveIO::WriteAt(file, 0, bytes);
+}
+
+bool IMGClass::WriteDirectoryBack()
+{
+    if (version == 1) {
+        if (WriteVER1Directory(dirFile))
+            return true;
+        ReportWriteFailure(dirFile.fileName());
+        return false;
+    }
+    if (WriteVER2Directory(imgFile))
+        return true;
+    ReportWriteFailure(imgFile.fileName());
+    return false;
+}
+
+void IMGClass::ReportWriteFailure(const QString &path)
+{
+    emit ErrorOccoured({QStringLiteral("写入 "), path, QStringLiteral(" 失败")});
+}
+
+void IMGClass::RebuildNameIndex()
+{
+    nameIndex.clear();
+    nameIndex.reserve(directory.capacity());
+    for (size_t i = 0; i < directory.size(); ++i)
+        nameIndex.emplace(directory[i].nameHash, int(i));
+}
+
+void IMGClass::AppendEntry(const IMGDirectoryEntryWrap &wrap)
+{
+    directory.push_back(wrap);
+    nameIndex.emplace(wrap.nameHash, int(directory.size() - 1));
+}
+
+int IMGClass::FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const
+{
+    int found = -1;
+    const auto range = nameIndex.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+        if ((found < 0 || it->second < found) && SameEntryName(directory[size_t(it->second)].entry, entry))
+            found = it->second;
+    }
+    return found;
+}
+
+int IMGClass::FindEntry(const QByteArray &utf8Name) const
+{
+    if (utf8Name.size() > ENTRY_NAME_FIELD_SIZE)
+        return -1;
+    IMGDirectoryEntry probe;
+    std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
+    return FindEntry(probe, NameHash(probe.name));
+}

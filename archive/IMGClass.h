@@ -1,0 +1,73 @@
+#pragma once
+
+#include "archive/IMGFormat.h"
+
+#include <QFile>
+#include <QModelIndexList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <initializer_list>
+#include <unordered_map>
+#include <vector>
+
+// The archive object: holds one open archive, its files and its directory, and
+// performs every operation on it. It never talks to the user; progress, new
+// directories and errors leave it only through its signals, so the window and
+// the command-line tool are two thin clients of the same engine.
+class IMGClass : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit IMGClass(QObject *parent = nullptr);
+    ~IMGClass() override;
+
+    bool OpenArchive(const QString &path);
+    void CloseArchive();
+    bool CreateArchive(const QString &path, int version);
+    QString ImgFileName() const;
+
+    void ImportFiles(const QStringList &paths);
+    void ExportEntries(const QString &folder, const QModelIndexList &rows);
+    void DeleteEntries(const QModelIndexList &rows);
+    void Rebuild();
+
+    // Writes the whole directory; false when a step failed (the caller reports it).
+    bool WriteVER1Directory(QFile &file);
+    bool WriteVER2Directory(QFile &file);
+
+    // Position of the first entry with the same name (ASCII case ignored), or -1.
+    int FindEntry(const QByteArray &utf8Name) const;
+
+    QFile imgFile;
+    QFile dirFile;
+    std::vector<IMGDirectoryEntryWrap> directory;
+    int version = 0;
+    int freeDirectorySlots = 0;
+
+signals:
+    void IncreaseProgressBar();
+    void ImportingFileFullPath(QString path);
+    void ExportingFileName(QString name);
+    void RebuildingFileName(QString name);
+    void IMGDirectoryChanged(std::vector<IMGDirectoryEntryWrap> newData);
+    void ErrorOccoured(std::initializer_list<QString> args);
+
+private:
+    void UpdateFreeDirectorySlots();
+    bool MoveLowestEntryToEnd();
+
+    bool ReadDirectory(QFile &file, qint64 position, quint32 count);
+    // Writes the directory to the archive's own files, reporting a failure.
+    bool WriteDirectoryBack();
+    void ReportWriteFailure(const QString &path);
+
+    // Index from name hash to directory positions, kept in step with `directory`.
+    void RebuildNameIndex();
+    void AppendEntry(const IMGDirectoryEntryWrap &wrap);
+    int FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const;
+
+    std::unordered_multimap<quint32, int> nameIndex;
+};

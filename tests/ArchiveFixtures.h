@@ -1,0 +1,133 @@
+#pragma once
+
+// Small archives written byte by byte, independent of the engine's own writers,
+// so that tests check the engine against the format rather than against itself.
+
+#include "archive/IMGFormat.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <vector>
+
+namespace Fixtures {
+
+struct Record
+{
+    quint32 offset = 0;
+    quint16 size = 0;
+    QByteArray name; // raw bytes of the name field, at most 24
+    quint16 reserved = 0;
+};
+
+inline QByteArray LE32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        b[i] = char((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+inline QByteArray LE16(quint16 v)
+{
+    QByteArray b(2, '\0');
+    b[0] = char(v & 0xFF);
+    b[1] = char(v >> 8);
+    return b;
+}
+
+inline QByteArray RecordBytes(const Record &r)
+{
+    QByteArray name = r.name.left(24);
+    name.append(QByteArray(24 - name.size(), '\0'));
+    return LE32(r.offset) + LE16(r.size) + LE16(r.reserved) + name;
+}
+
+inline QByteArray DirectoryBytes(const std::vector<Record> &records)
+{
+    QByteArray out;
+    for (const Record &r : records)
+        out += RecordBytes(r);
+    return out;
+}
+
+inline QByteArray Ver2Header(const std::vector<Record> &records)
+{
+    return QByteArray("VER2") + LE32(quint32(records.size())) + DirectoryBytes(records);
+}
+
+// Recognisable content for an entry: each byte depends on the seed and the position.
+inline QByteArray Pattern(int seed, qint64 length)
+{
+    QByteArray b(int(length), '\0');
+    for (int i = 0; i < b.size(); ++i)
+        b[i] = char((seed * 131 + i * 7 + (i >> 11)) & 0xFF);
+    return b;
+}
+
+inline bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Places `data` at sector `offset` of `img`, growing it with zero bytes as needed.
+inline void PutData(QByteArray &img, quint32 offset, const QByteArray &data)
+{
+    const qint64 at = qint64(offset) * SECTOR_SIZE;
+    if (img.size() < at + data.size())
+        img.append(QByteArray(int(at + data.size() - img.size()), '\0'));
+    img.replace(int(at), data.size(), data);
+}
+
+// A version 1 pair whose entry i holds Pattern(i, size × 2048) at its offset.
+inline bool WriteVer1(const QString &imgPath, const std::vector<Record> &records)
+{
+    QByteArray img;
+    for (size_t i = 0; i < records.size(); ++i)
+        PutData(img, records[i].offset, Pattern(int(i), qint64(records[i].size) * SECTOR_SIZE));
+    return WriteFile(imgPath, img) && WriteFile(DirPathFor(imgPath), DirectoryBytes(records));
+}
+
+// A version 2 archive whose entry i holds Pattern(i, size × 2048) at its offset.
+inline bool WriteVer2(const QString &imgPath, const std::vector<Record> &records)
+{
+    QByteArray img = Ver2Header(records);
+    for (size_t i = 0; i < records.size(); ++i)
+        PutData(img, records[i].offset, Pattern(int(i), qint64(records[i].size) * SECTOR_SIZE));
+    return WriteFile(imgPath, img);
+}
+
+// Records read straight from the files, for comparing with what the engine wrote.
+inline std::vector<Record> ReadRecords(const QString &imgPath, int version)
+{
+    std::vector<Record> out;
+    QByteArray bytes;
+    if (version == 1) {
+        bytes = ReadFile(DirPathFor(imgPath));
+    } else {
+        const QByteArray img = ReadFile(imgPath);
+        const quint32 count = ReadUInt32LE(img.constData() + 4);
+        bytes = img.mid(8, int(count) * 32);
+    }
+    for (int at = 0; at + 32 <= bytes.size(); at += 32) {
+        const IMGDirectoryEntry e = DecodeEntry(bytes.constData() + at);
+        out.push_back({e.offset, e.size, QByteArray(e.name, EntryNameLength(e)), e.reserved});
+    }
+    return out;
+}
+
+// The bytes an entry covers in the data file (fewer when the file ends inside it).
+inline QByteArray EntryData(const QByteArray &img, const Record &r)
+{
+    return img.mid(int(qint64(r.offset) * SECTOR_SIZE), int(r.size) * int(SECTOR_SIZE));
+}
+
+} // namespace Fixtures
