@@ -516,9 +516,12 @@ int CliCommands::Check()
     QString text;
     for (const ArchiveProblem &problem : problems)
         text += EntryReport::Problem(problem, session.img.directory, dataFileBytes) + QLatin1Char('\n');
-    text += QStringLiteral("%1 entries checked, %2 problems found\n")
-                .arg(session.img.directory.size())
-                .arg(problems.size());
+    const size_t entries = session.img.directory.size();
+    text += QStringLiteral("%1 %2 checked, %3 %4 found\n")
+                .arg(entries)
+                .arg(QLatin1String(entries == 1 ? "entry" : "entries"))
+                .arg(problems.size())
+                .arg(QLatin1String(problems.size() == 1 ? "problem" : "problems"));
     Console::Out(text);
     return problems.empty() ? ExitOk : ExitFailed;
 }
