@@ -174,7 +174,7 @@ QString CliCommands::Overview()
 {
     QString text =
         QStringLiteral("Usage: %1 COMMAND ARCHIVE.img [ARGS]\n"
-                       "Edits IMG game archives: version 1 (a .img data file and a .dir beside it) "
+                       "Edits IMG game archives of version 1 (a .img data file and a .dir beside it)\n"
                        "and version 2 (one .img beginning with \"VER2\").\n\nCommands:\n")
             .arg(QLatin1String(Console::kProgramName));
     for (const Command &c : Commands()) {
