@@ -603,7 +603,8 @@ void TestCli::progressOnlyOnATerminal()
     QFETCH(QString, shown);
     Prepare(2);
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    QVERIFY(master >= 0);
+    if (master < 0)
+        QSKIP("this machine offers no pseudo-terminal");
     QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
     const QString terminal = QString::fromLocal8Bit(::ptsname(master));
 
