@@ -16,6 +16,16 @@ constexpr quint32 kRecordsPerRead = 4096;
 
 const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
 
+// "VER" followed by anything but "2" (e.g. "VER3", "VERF"), and the plain
+// header of the version 3 container (52 2A 4E A9).
+bool IsForeignArchiveMagic(const char *magic)
+{
+    if (std::equal(magic, magic + 3, kVer2Magic))
+        return magic[3] != '2';
+    const char ver3[4] = {0x52, 0x2A, 0x4E, char(0xA9)};
+    return std::equal(magic, magic + 4, ver3);
+}
+
 } // namespace
 
 IMGClass::IMGClass(QObject *parent)
@@ -39,7 +49,8 @@ bool IMGClass::OpenArchive(const QString &path)
     }
 
     char magic[4] = {};
-    const bool isVer2 = imgFile.read(magic, 4) == 4 && std::equal(magic, magic + 4, kVer2Magic);
+    const bool hasMagic = imgFile.read(magic, 4) == 4;
+    const bool isVer2 = hasMagic && std::equal(magic, magic + 4, kVer2Magic);
 
     if (isVer2) {
         char countBytes[4] = {};
@@ -62,6 +73,16 @@ bool IMGClass::OpenArchive(const QString &path)
     }
 
     const QString dirPath = DirPathFor(path);
+    // Other containers of this family also live in files named .img. Without a
+    // directory beside it, such a file is not taken for an empty version 1
+    // archive: that would create a stray .dir and let an import append to a
+    // file this program cannot read.
+    if (hasMagic && IsForeignArchiveMagic(magic) && !QFileInfo::exists(dirPath)) {
+        imgFile.close();
+        emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 格式不受支持")});
+        return false;
+    }
+
     // A rebuild that was stopped between its two swaps left the new directory
     // beside the new data file: finish it, so data and directory belong together.
     const QString dirTemp = dirPath + QStringLiteral(".rebuilding");

@@ -29,6 +29,8 @@ private slots:
 
     void openErrors_data();
     void openErrors();
+    void foreignArchiveIsRefused_data();
+    void foreignArchiveIsRefused();
     void hostileVersion2CountIsRefused_data();
     void hostileVersion2CountIsRefused();
 
@@ -243,6 +245,40 @@ void TestIMGClassOpen::openErrors()
     QCOMPARE(log.errorPieces.size(), 3);
     verifyClosed(img);
     QCOMPARE(img.ImgFileName(), p);
+}
+
+void TestIMGClassOpen::foreignArchiveIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("withDir");
+    QTest::addColumn<int>("version"); // 0: refused
+    QTest::newRow("VER3") << QByteArray("VER3") + QByteArray(2044, '\0') << false << 0;
+    QTest::newRow("VERF") << QByteArray("VERF") + QByteArray(100, '\1') << false << 0;
+    QTest::newRow("version 3 header") << QByteArray("\x52\x2A\x4E\xA9\x03\0\0\0", 8) << false << 0;
+    // Beside a .dir the file is a version 1 data file whose first entry happens to start so.
+    QTest::newRow("VER3 with a .dir") << QByteArray("VER3") + QByteArray(2044, '\0') << true << 1;
+    QTest::newRow("VER alone") << QByteArray("VER") << false << 1;
+}
+
+void TestIMGClassOpen::foreignArchiveIsRefused()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(bool, withDir);
+    QFETCH(int, version);
+    const QString p = path("foreign.img");
+    QVERIFY(WriteFile(p, head));
+    if (withDir)
+        QVERIFY(WriteFile(path("foreign.dir"), DirectoryBytes({{0, 1, "a.dff"}})));
+    IMGClass img;
+    SignalLog log(img);
+    QCOMPARE(img.OpenArchive(p), version != 0);
+    QCOMPARE(img.version, version);
+    if (version == 0) {
+        QCOMPARE(log.lines, QStringList{"error IMG文件 " + p + " 格式不受支持"});
+        verifyClosed(img);
+        QVERIFY(!QFileInfo::exists(path("foreign.dir")));
+    }
+    QCOMPARE(ReadFile(p), head);
 }
 
 void TestIMGClassOpen::hostileVersion2CountIsRefused_data()
