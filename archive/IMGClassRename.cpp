@@ -40,14 +40,15 @@ bool IMGClass::RenameEntry(int row, const QString &newName)
         }
     }
 
-    const IMGDirectoryEntryWrap before = directory[size_t(row)];
+    BeginDirectoryChange();
     directory[size_t(row)] = renamed;
-    if (!WriteDirectoryBack()) {
-        // Memory keeps the old name; the error has told the caller that the write failed.
-        directory[size_t(row)] = before;
+    RebuildNameIndex();
+    QString failedPath;
+    if (!CommitDirectoryChange(false, &failedPath)) {
+        // The old directory is back in memory and on the disk.
+        ReportWriteFailure(failedPath);
         return false;
     }
-    RebuildNameIndex();
-    emit IMGDirectoryChanged(directory);
+    AnnounceDirectory();
     return true;
 }

@@ -144,8 +144,9 @@ void TestCli::commands_data()
     for (int v : {1, 2}) {
         const QByteArray tag = "v" + QByteArray::number(v) + " ";
         const QStringList sorted = {"gang01.DFF 1 2", "Generic.txd 5 1", "empty.col 6 0", "树木.dff 6 1"};
-        const QStringList imported = {"gang01.DFF 1 2", "GENERIC.TXD 10 1", "empty.col 6 0", "树木.dff 6 1",
-                                      "new.bin 7 3"};
+        // A folder's files come in name order ignoring case: GENERIC.TXD before new.bin.
+        const QStringList imported = {"gang01.DFF 1 2", "GENERIC.TXD 7 1", "empty.col 6 0", "树木.dff 6 1",
+                                      "new.bin 8 3"};
 
         QTest::newRow(tag + "info") << v << QStringList{"info", "a.img"} << 0 << Info(v) << "" << same;
         QTest::newRow(tag + "list") << v << QStringList{"list", "a.img"} << 0 << Listing({0, 1, 2, 3}) << ""

@@ -1,0 +1,282 @@
+#include "ArchiveCheck.h"
+#include "ArchiveFixtures.h"
+#include "SignalLog.h"
+
+#include "archive/ArchiveIO.h"
+#include "archive/IMGClass.h"
+
+#include <QDir>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Fixtures;
+
+class TestDelete : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void deletesRows_data();
+    void deletesRows();
+    void deletingEverything_data();
+    void deletingEverything();
+    void emptyListRewritesAndSignals();
+    void freedRecordsTakeNewNamesWithoutMoving();
+    void deletedNameComesBackAtTheEnd();
+    void roomStaysRealWhenTheLowestGoes();
+    void directoryOverDataIsMovedFirst();
+    void failedDirectoryWriteKeepsOldDirectory_data();
+    void failedDirectoryWriteKeepsOldDirectory();
+
+private:
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QModelIndexList rows(const QList<int> &numbers);
+    // Five entries; version 2 data starts at sector 1 and `tight` leaves no free slot.
+    QString archive(int version, bool tight = false) const;
+
+    QTemporaryDir dir;
+    QStringListModel model;
+};
+
+void TestDelete::init()
+{
+    QVERIFY(dir.isValid());
+    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
+        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+#ifdef OSTREVALE_FAULT_INJECTION
+    FaultInjection::Reset();
+#endif
+}
+
+void TestDelete::cleanup()
+{
+#ifdef OSTREVALE_FAULT_INJECTION
+    FaultInjection::Reset();
+#endif
+}
+
+QModelIndexList TestDelete::rows(const QList<int> &numbers)
+{
+    if (model.rowCount() < 100)
+        model.insertRows(0, 100);
+    QModelIndexList out;
+    for (int n : numbers)
+        out << model.index(n, 0);
+    return out;
+}
+
+QString TestDelete::archive(int version, bool tight) const
+{
+    const QString p = path("del.img");
+    const quint32 base = version == 1 ? 0 : 1;
+    std::vector<Record> records = {{base, 1, "zero.dff"},
+                                   {base + 1, 2, "one.txd", 7},
+                                   {base + 3, 0, "two.col"},
+                                   {base + 3, 1, "three.dff"},
+                                   {base + 4, 1, "four.ifp"}};
+    for (quint32 i = 5; tight && i < 63; ++i)
+        records.push_back({base + i, 1, "more" + QByteArray::number(i)});
+    if (version == 1)
+        WriteVer1(p, records);
+    else
+        WriteVer2(p, records);
+    return p;
+}
+
+void TestDelete::deletesRows_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QList<int>>("doomed");
+    for (int version : {1, 2}) {
+        const QString v = QStringLiteral("version %1, ").arg(version);
+        QTest::newRow(qPrintable(v + "rows 4 and 1")) << version << QList<int>{4, 1};
+        QTest::newRow(qPrintable(v + "rows 1 and 4")) << version << QList<int>{1, 4};
+    }
+}
+
+void TestDelete::deletesRows()
+{
+    QFETCH(int, version);
+    QFETCH(QList<int>, doomed);
+    const QString p = archive(version);
+    const Contents before = Snapshot(p, version);
+    const QByteArray oldImg = ReadFile(p);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    const int room = img.freeDirectorySlots;
+    SignalLog log(img);
+    img.DeleteEntries(rows(doomed));
+
+    QCOMPARE(log.lines, QStringList{"directory 3"});
+    QCOMPARE(QFileInfo(p).size(), qint64(oldImg.size()));
+    QCOMPARE(VerifyArchive(p, version, {before[0], before[2], before[3]}, &img), QString());
+    if (version == 2) {
+        QCOMPARE(img.freeDirectorySlots, room + 2);
+        // The header is rewritten in place; the two old records behind it stay.
+        const QByteArray now = ReadFile(p);
+        QCOMPARE(now.mid(8 + 3 * 32, 2 * 32), oldImg.mid(8 + 3 * 32, 2 * 32));
+        QCOMPARE(now.mid(2048), oldImg.mid(2048));
+    } else {
+        QCOMPARE(ReadFile(p), oldImg);
+        QCOMPARE(QFileInfo(DirPathFor(p)).size(), qint64(3 * 32));
+    }
+}
+
+void TestDelete::deletingEverything_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("version 1") << 1;
+    QTest::newRow("version 2") << 2;
+}
+
+void TestDelete::deletingEverything()
+{
+    QFETCH(int, version);
+    const QString p = archive(version);
+    const QByteArray oldImg = ReadFile(p);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    const int room = img.freeDirectorySlots;
+    SignalLog log(img);
+    img.DeleteEntries(rows({0, 1, 2, 3, 4}));
+    QCOMPARE(log.lines, QStringList{"directory 0"});
+    if (version == 1) {
+        QCOMPARE(QFileInfo(DirPathFor(p)).size(), qint64(0));
+        QCOMPARE(ReadFile(p), oldImg);
+    } else {
+        QCOMPARE(img.freeDirectorySlots, room + 5);
+        QCOMPARE(ReadFile(p).left(8), QByteArray("VER2\0\0\0\0", 8));
+        QCOMPARE(QFileInfo(p).size(), qint64(oldImg.size()));
+    }
+    QCOMPARE(VerifyArchive(p, version, {}, &img), QString());
+}
+
+void TestDelete::emptyListRewritesAndSignals()
+{
+    const QString p = archive(2);
+    const QByteArray oldImg = ReadFile(p);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    SignalLog log(img);
+    img.DeleteEntries({});
+    QCOMPARE(log.lines, QStringList{"directory 5"});
+    QCOMPARE(ReadFile(p), oldImg);
+}
+
+void TestDelete::freedRecordsTakeNewNamesWithoutMoving()
+{
+    const QString p = archive(2, true);
+    Contents expected = Snapshot(p, 2);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    QCOMPARE(img.freeDirectorySlots, 0);
+    img.DeleteEntries(rows({2, 3, 4}));
+    QCOMPARE(img.freeDirectorySlots, 3);
+    expected.erase(expected.begin() + 2, expected.begin() + 5);
+
+    QVERIFY(QDir(dir.path()).mkdir("src"));
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        files << path(QStringLiteral("src/n%1.dff").arg(i));
+        QVERIFY(WriteFile(files.last(), Pattern(70 + i, 900)));
+        expected.push_back(Imported(QStringLiteral("n%1.dff").arg(i).toUtf8(), Pattern(70 + i, 900)));
+    }
+    SignalLog log(img);
+    img.ImportFiles(files);
+    QCOMPARE(log.lines.count("directory 63"), 1); // no data moved: only the final signal
+    QCOMPARE(img.freeDirectorySlots, 0);
+    QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
+}
+
+void TestDelete::deletedNameComesBackAtTheEnd()
+{
+    const QString p = archive(1);
+    Contents expected = Snapshot(p, 1);
+    const qint64 end = QFileInfo(p).size();
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    img.DeleteEntries(rows({1}));
+    QVERIFY(QDir(dir.path()).mkdir("src"));
+    const QString file = path("src/one.txd");
+    QVERIFY(WriteFile(file, Pattern(80, 10)));
+    img.ImportFiles({file});
+    expected.erase(expected.begin() + 1);
+    expected.push_back(Imported("one.txd", Pattern(80, 10)));
+    QCOMPARE(img.directory.back().entry.offset, quint32(end / SECTOR_SIZE));
+    QCOMPARE(VerifyArchive(p, 1, expected, &img), QString());
+}
+
+void TestDelete::roomStaysRealWhenTheLowestGoes()
+{
+    const QString p = archive(2, true);
+    Contents expected = Snapshot(p, 2);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    img.DeleteEntries(rows({0}));
+    expected.erase(expected.begin());
+    // The lowest data now starts at sector 2: 128 − 1 − 62 records.
+    QCOMPARE(img.freeDirectorySlots, 65);
+    QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
+}
+
+void TestDelete::directoryOverDataIsMovedFirst()
+{
+    // An archive written by another tool: an entry at offset 0 whose data is the header sector.
+    std::vector<Record> records = {{0, 1, "header.dat"}, {1, 1, "a.dff"}, {2, 1, "b.dff"}};
+    QByteArray bytes = Ver2Header(records);
+    PutData(bytes, 1, Pattern(1, 2048));
+    PutData(bytes, 2, Pattern(2, 2048));
+    const QString p = path("overlap.img");
+    QVERIFY(WriteFile(p, bytes));
+    Contents expected = Snapshot(p, 2);
+
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    SignalLog log(img);
+    img.DeleteEntries(rows({1}));
+    QCOMPARE(log.lines, QStringList{"directory 2"});
+    expected.erase(expected.begin() + 1);
+    QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
+}
+
+void TestDelete::failedDirectoryWriteKeepsOldDirectory_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("failResize");
+    QTest::newRow("version 1, records") << 1 << false;
+    QTest::newRow("version 1, cutting the file") << 1 << true;
+    QTest::newRow("version 2, header and records") << 2 << false;
+}
+
+void TestDelete::failedDirectoryWriteKeepsOldDirectory()
+{
+#ifndef OSTREVALE_FAULT_INJECTION
+    QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
+#else
+    QFETCH(int, version);
+    QFETCH(bool, failResize);
+    const QString p = archive(version);
+    const Contents before = Snapshot(p, version);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    const int room = img.freeDirectorySlots;
+    SignalLog log(img);
+    FaultInjection::FailAt(failResize ? FaultInjection::Step::Resize : FaultInjection::Step::Write, 1);
+    img.DeleteEntries(rows({0, 3}));
+    FaultInjection::Reset();
+
+    const QString failed = version == 1 ? DirPathFor(p) : p;
+    QCOMPARE(log.lines, QStringList({"error 写入 " + failed + " 失败", "directory 5"}));
+    QCOMPARE(log.errorPieces, QStringList({"写入 ", failed, " 失败"}));
+    if (version == 2)
+        QCOMPARE(img.freeDirectorySlots, room);
+    QCOMPARE(VerifyArchive(p, version, before, &img), QString());
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestDelete)
+#include "tst_delete.moc"
