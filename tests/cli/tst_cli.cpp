@@ -75,6 +75,8 @@ private slots:
     void extract();
     void helpForEveryCommand_data();
     void helpForEveryCommand();
+    void entriesSharingAName_data();
+    void entriesSharingAName();
     void checkFindsProblems_data();
     void checkFindsProblems();
     void listJson_data();
@@ -458,6 +460,40 @@ void TestCli::helpForEveryCommand()
     QVERIFY(overview.out.contains(QStringLiteral("\n  %1 ").arg(command)));
 }
 
+void TestCli::entriesSharingAName_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("records"); // afterwards, as "name offset size"
+    for (int v : {1, 2}) {
+        const QByteArray tag = "v" + QByteArray::number(v) + " ";
+        QTest::newRow(tag + "delete removes every entry of the name")
+            << v << QStringList{"delete", "a.img", "tree.TXD"} << QStringList{"a.dff 2 1"};
+        QTest::newRow(tag + "rename renames the first")
+            << v << QStringList{"rename", "a.img", "TREE.TXD", "bush.txd"}
+            << QStringList{"bush.txd 1 1", "a.dff 2 1", "TREE.txd 3 1", "tree.txd 4 1"};
+    }
+}
+
+void TestCli::entriesSharingAName()
+{
+    QFETCH(int, version);
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, records);
+    Prepare(0);
+    const Records twins = {{1, 1, "tree.txd"}, {2, 1, "a.dff"}, {3, 1, "TREE.txd"}, {4, 1, "tree.txd"}};
+    QVERIFY(version == 1 ? WriteVer1(path("a.img"), twins) : WriteVer2(path("a.img"), twins));
+    const QByteArray dataBefore = ReadFile(path("a.img")).mid(int(SECTOR_SIZE));
+    const CliResult result = RunCli(dir.path(), args);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    QStringList actual;
+    for (const Record &r : ReadRecords(path("a.img"), version))
+        actual << QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(r.name)).arg(r.offset).arg(r.size);
+    QCOMPARE(actual, records);
+    QCOMPARE(ReadFile(path("a.img")).mid(int(SECTOR_SIZE)), dataBefore);
+}
+
 void TestCli::checkFindsProblems_data()
 {
     QTest::addColumn<int>("version");
@@ -595,6 +631,9 @@ void TestCli::progressOnlyOnATerminal_data()
     QTest::newRow("add") << QStringList{"add", "a.img", "in/new.bin", "in/GENERIC.TXD"}
                          << "[########################] 2/2 in/GENERIC.TXD";
     QTest::newRow("check") << QStringList{"check", "a.img"} << "[########################] 4/4 树木.dff";
+    QTest::newRow("extract") << QStringList{"extract", "a.img", "-o", "out", "--regex", "^g"}
+                             << "[########################] 1/1 gang01.DFF";
+    QTest::newRow("rebuild") << QStringList{"rebuild", "a.img"} << "[########################] 4/4 树木.dff";
     QTest::newRow("check --quiet") << QStringList{"check", "-q", "a.img"} << "";
 }
 
