@@ -35,7 +35,7 @@ inline CliResult RunCli(const QString &folder, const QStringList &args)
 }
 
 // Every file (with its bytes) and folder below `folder`, hidden ones included.
-inline QMap<QString, QByteArray> Snapshot(const QString &folder)
+inline QMap<QString, QByteArray> FolderSnapshot(const QString &folder)
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,

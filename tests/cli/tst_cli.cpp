@@ -113,9 +113,8 @@ void TestCli::Prepare(int version)
 
 void TestCli::VerifyArchive(int version, const QStringList &records)
 {
-    const Records onDisk = ReadRecords(path("a.img"), version);
     QStringList actual;
-    for (const Record &r : onDisk)
+    for (const Record &r : ReadRecords(path("a.img"), version))
         actual << QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(r.name)).arg(r.offset).arg(r.size);
     QCOMPARE(actual, records);
 
@@ -125,11 +124,14 @@ void TestCli::VerifyArchive(int version, const QStringList &records)
     content.insert("road.txd", content.value("Generic.txd"));
     content.insert("GENERIC.TXD", kGenericTxd);
     content.insert("new.bin", kNewBin);
-    const QByteArray img = ReadFile(path("a.img"));
-    for (const Record &r : onDisk) {
-        QVERIFY2(content.contains(r.name), r.name.constData());
-        QCOMPARE(EntryData(img, r).left(content.value(r.name).size()), content.value(r.name));
+    Contents expected;
+    for (const QString &line : records) {
+        const QByteArray name = line.section(' ', 0, 0).toUtf8();
+        QVERIFY2(content.contains(name), name.constData());
+        expected.push_back({name, quint16(line.section(' ', 2).toUInt()), content.value(name)});
     }
+    const QString problem = VerifyContents(path("a.img"), version, expected);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestCli::commands_data()
@@ -268,7 +270,7 @@ void TestCli::commands()
     QFETCH(QStringList, records);
 
     Prepare(version);
-    const auto before = Snapshot(dir.path());
+    const auto before = FolderSnapshot(dir.path());
     const CliResult result = RunCli(dir.path(), args);
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.out, out);
@@ -280,7 +282,7 @@ void TestCli::commands()
                  qPrintable(result.err));
 
     if (records.isEmpty()) {
-        QCOMPARE(Snapshot(dir.path()), before);
+        QCOMPARE(FolderSnapshot(dir.path()), before);
         return;
     }
     VerifyArchive(version, records);
@@ -339,7 +341,7 @@ void TestCli::create()
     QCOMPARE(result.out, QString());
     QCOMPARE(result.err, err);
     QStringList actual;
-    const auto after = Snapshot(dir.path());
+    const auto after = FolderSnapshot(dir.path());
     for (auto it = after.begin(); it != after.end(); ++it)
         actual << QStringLiteral("%1 %2").arg(it.key()).arg(it.value().size());
     QCOMPARE(actual, files);
@@ -446,14 +448,14 @@ void TestCli::helpForEveryCommand()
     QFETCH(QString, command);
     QFETCH(QString, usage);
     Prepare(1);
-    const auto before = Snapshot(dir.path());
+    const auto before = FolderSnapshot(dir.path());
     // Help wins over everything else on the line, and touches nothing.
     const CliResult result = RunCli(dir.path(), {command, "a.img", "--help"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QString());
     QCOMPARE(result.out.section('\n', 0, 0), "Usage: ostrevale-cli [options] " + usage);
     QVERIFY(result.out.contains("-h, --help"));
-    QCOMPARE(Snapshot(dir.path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 
     const CliResult overview = RunCli(dir.path(), {"--help"});
     QCOMPARE(overview.exitCode, 0);
@@ -531,12 +533,12 @@ void TestCli::checkFindsProblems()
     QVERIFY(version == 1 ? WriteVer1(p, records) : WriteVer2HeaderOverData(p, records));
     // The fixtures place data for every entry; the far one must lie past the end.
     QVERIFY(QFile::resize(p, qMin<qint64>(QFileInfo(p).size(), 8 * SECTOR_SIZE)));
-    const auto before = Snapshot(dir.path());
+    const auto before = FolderSnapshot(dir.path());
     const CliResult result = RunCli(dir.path(), {"check", "a.img"});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, out);
     QCOMPARE(result.err, QString());
-    QCOMPARE(Snapshot(dir.path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 }
 
 void TestCli::listJson_data()
