@@ -439,8 +439,11 @@ int CliCommands::Extract()
 
     // Entries of one name would all be written to one file: only the first is.
     const auto namesakes = selection.LaterNamesakes(rows);
+    std::vector<char> skipped(directory.size(), 0);
     for (const auto &pair : namesakes)
-        rows.erase(std::find(rows.begin(), rows.end(), pair.first));
+        skipped[size_t(pair.first)] = 1;
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [&](int row) { return skipped[size_t(row)] != 0; }),
+               rows.end());
 
     const RowIndexModel model(int(directory.size()));
     progress->Start(int(rows.size()));
