@@ -1,5 +1,6 @@
 #include "app/OSTREVALE.h"
 
+#include "app/EntryItemDelegate.h"
 #include "app/MyProgressDialog.h"
 #include "archive/IMGClass.h"
 #include "view/IMGTableModel.h"
@@ -55,6 +56,7 @@ OSTREVALE::OSTREVALE(QWidget *parent)
     proxyModel->setFilterKeyColumn(0);
     proxyModel->setSourceModel(tableModel);
     ui.tableView->setModel(proxyModel);
+    ui.tableView->setItemDelegate(new EntryItemDelegate(ui.tableView));
     ui.tableView->addAction(ui.action_export);
     ui.tableView->addAction(ui.action_delete);
     ui.action_new_ver1->setIcon(QIcon(kVersion1Icon));

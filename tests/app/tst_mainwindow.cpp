@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -37,6 +38,8 @@ private slots:
     void newArchive();
     void newCancelledOrFailedKeepsArchive();
     void closeReturnsToInitialState();
+    void numbersShowDigitGrouping_data();
+    void numbersShowDigitGrouping();
     void searchFiltersAndClearsSelection();
     void reopenResetsSearchAndSort();
     void aboutQt();
@@ -490,6 +493,42 @@ void TestMainWindow::closeReturnsToInitialState()
     VerifyNoArchive(w);
     QVERIFY(ReadFile(archive).size() > 0); // closing writes nothing
     QCOMPARE(ReadRecords(archive, 1).size(), kRecords.size());
+}
+
+void TestMainWindow::numbersShowDigitGrouping_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("german");
+
+    QTest::newRow("offset past 4 GiB") << QVariant(qint64(8796093020160LL)) << "8,796,093,020,160"
+                                       << "8.796.093.020.160";
+    QTest::newRow("largest size") << QVariant(qint64(131070)) << "131,070"
+                                  << "131.070";
+    QTest::newRow("number") << QVariant(1234) << "1,234"
+                            << "1.234";
+    QTest::newRow("small") << QVariant(qint64(10)) << "10"
+                           << "10";
+    QTest::newRow("name unchanged") << QVariant(QStringLiteral("a1234.dff")) << "a1234.dff"
+                                    << "a1234.dff";
+}
+
+void TestMainWindow::numbersShowDigitGrouping()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, english);
+    QFETCH(QString, german);
+
+    OSTREVALE w;
+    auto *delegate = qobject_cast<QStyledItemDelegate *>(Table(w)->itemDelegate());
+    QVERIFY(delegate);
+    // The view hands its delegate the locale with group separators switched off.
+    QLocale en(QLocale::English, QLocale::UnitedStates);
+    QLocale de(QLocale::German, QLocale::Germany);
+    en.setNumberOptions(QLocale::OmitGroupSeparator);
+    de.setNumberOptions(QLocale::OmitGroupSeparator);
+    QCOMPARE(delegate->displayText(value, en), english);
+    QCOMPARE(delegate->displayText(value, de), german);
 }
 
 void TestMainWindow::searchFiltersAndClearsSelection()
