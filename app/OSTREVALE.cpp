@@ -33,6 +33,8 @@ const QString kVersion1Icon = QStringLiteral(":/Ostrevale/Resources/vc.png");
 const QString kVersion2Icon = QStringLiteral(":/Ostrevale/Resources/sa.png");
 const QString kImgFilter = QStringLiteral("IMG文件 (*.img)");
 const QString kRoot = QStringLiteral("/");
+// The progress dialog is drawn at most this often; a person sees no more.
+constexpr qint64 kProgressFrameMs = 40;
 
 } // namespace
 
@@ -177,9 +179,11 @@ void OSTREVALE::RunLongOperation(const QString &title, int maximum, Operation op
     progressDialog->setWindowTitle(title);
     progressDialog->setRange(0, maximum);
     progressDialog->setValue(0);
+    progressFrameClock.invalidate();
     progressDialog->QDialog::open();
     operation();
     progressDialog->close();
+    progressDialog->setUpdatesEnabled(true);
 }
 
 void OSTREVALE::ImportChosenFiles()
@@ -249,6 +253,13 @@ void OSTREVALE::MapRowsToSource(QModelIndexList &rows)
 
 void OSTREVALE::AdvanceProgress()
 {
+    // Every step sets the value and every file its label, but painting them
+    // costs more than copying a small file: between frames the dialog's updates
+    // are off, and switching them on again repaints the whole dialog once.
+    const bool frameDue = !progressFrameClock.isValid() || progressFrameClock.elapsed() >= kProgressFrameMs;
+    if (frameDue)
+        progressFrameClock.start();
+    progressDialog->setUpdatesEnabled(frameDue);
     progressDialog->setValue(progressDialog->value() + 1);
 }
 

@@ -4,6 +4,7 @@
 #include "ui_OSTREVALE.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndexList>
 #include <QStringList>
@@ -72,4 +73,6 @@ private:
     QSortFilterProxyModel *proxyModel = nullptr;
     MyProgressDialog *progressDialog = nullptr;
     IMGClass *imgClass = nullptr;
+    // When the progress dialog was last allowed to paint (see AdvanceProgress).
+    QElapsedTimer progressFrameClock;
 };
