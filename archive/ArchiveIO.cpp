@@ -1,5 +1,8 @@
 #include "archive/ArchiveIO.h"
 
+#include <QFileInfo>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,6 +10,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -160,29 +164,32 @@ bool Sync(QFile &file)
 #endif
 }
 
-QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok)
+bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer)
 {
-    if (ok)
-        *ok = false;
-    if (size < 0 || !Seek(file, position))
-        return QByteArray();
-    const qint64 available = qMax<qint64>(0, file.size() - position);
-    const qint64 wanted = qMin(size, available);
-    QByteArray data;
-    data.resize(int(wanted));
+    if (size < 0 || size > INT_MAX || !Seek(file, position))
+        return false;
+    const qint64 wanted = qMin(size, qMax<qint64>(0, file.size() - position));
+    buffer.resize(int(wanted));
     qint64 done = 0;
     while (done < wanted) {
-        const qint64 n = file.read(data.data() + done, wanted - done);
+        const qint64 n = file.read(buffer.data() + done, wanted - done);
         if (n < 0)
-            return QByteArray();
+            return false;
         if (n == 0)
             break;
         done += n;
     }
-    data.resize(int(done));
+    buffer.resize(int(done));
+    return true;
+}
+
+QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok)
+{
+    QByteArray data;
+    const bool done = ReadInto(file, position, size, data);
     if (ok)
-        *ok = true;
-    return data;
+        *ok = done;
+    return done ? data : QByteArray();
 }
 
 bool ReplaceFile(const QString &from, const QString &to)
@@ -208,6 +215,22 @@ bool RemoveFile(const QString &path)
         return false;
     FAULT_AFTER();
     return true;
+}
+
+bool SyncFolderOf(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return true; // renames are made with MOVEFILE_WRITE_THROUGH
+#else
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#endif
 }
 
 } // namespace ArchiveIO

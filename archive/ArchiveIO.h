@@ -24,9 +24,14 @@ bool Sync(QFile &file);
 // Reads up to `size` bytes from `position`; fewer when the file ends earlier.
 // An empty result with ok == false means the read itself failed.
 QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok = nullptr);
+// Like ReadAt, into a buffer that the caller reuses, so copying many entries
+// allocates once for the largest. False when the read itself failed.
+bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer);
 // Atomically puts `from` in the place of `to`, replacing an existing `to`.
 bool ReplaceFile(const QString &from, const QString &to);
 bool RemoveFile(const QString &path);
+// Makes the renames and creations inside the folder holding `path` durable.
+bool SyncFolderOf(const QString &path);
 
 } // namespace ArchiveIO
 

@@ -3,6 +3,7 @@
 #include "archive/ArchiveIO.h"
 
 #include <QFileInfo>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <climits>
@@ -64,7 +65,7 @@ bool IMGClass::OpenArchive(const QString &path)
     // A rebuild that was stopped between its two swaps left the new directory
     // beside the new data file: finish it, so data and directory belong together.
     const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
-    if (QFileInfo::exists(dirTemp) && !QFileInfo::exists(path + QStringLiteral(".rebuilding"))) {
+    if (QFileInfo(dirTemp).isFile() && !QFileInfo::exists(path + QStringLiteral(".rebuilding"))) {
         if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
             imgFile.close();
             emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
@@ -204,21 +205,61 @@ bool IMGClass::WriteVER2Directory(QFile &file)
 
 bool IMGClass::WriteDirectoryBack()
 {
-    if (version == 1) {
-        if (WriteVER1Directory(dirFile))
-            return true;
-        ReportWriteFailure(dirFile.fileName());
-        return false;
+    return version == 1 ? WriteVER1Directory(dirFile) : WriteVER2Directory(imgFile);
+}
+
+QString IMGClass::DirectoryFileName() const
+{
+    return version == 1 ? dirFile.fileName() : imgFile.fileName();
+}
+
+void IMGClass::BeginDirectoryChange()
+{
+    committedDirectory = directory;
+    committedFreeSlots = freeDirectorySlots;
+    ForgetLowestEntries();
+}
+
+bool IMGClass::CommitDirectoryChange(bool dataWritten, QString *failedPath)
+{
+    // Entry data is on the disk before any record on the disk points at it.
+    bool committed = true;
+    if (dataWritten && !ArchiveIO::Sync(imgFile)) {
+        *failedPath = imgFile.fileName();
+        committed = false;
+    } else if (!WriteDirectoryBack()) {
+        *failedPath = DirectoryFileName();
+        committed = false;
     }
-    if (WriteVER2Directory(imgFile))
-        return true;
-    ReportWriteFailure(imgFile.fileName());
-    return false;
+    if (!committed)
+        RestoreCommittedDirectory();
+    std::vector<IMGDirectoryEntryWrap>().swap(committedDirectory);
+    return committed;
+}
+
+void IMGClass::RestoreCommittedDirectory()
+{
+    directory = committedDirectory;
+    freeDirectorySlots = committedFreeSlots;
+    RebuildNameIndex();
+    ForgetLowestEntries();
+    if (version == 2)
+        UpdateRoomFromLowest();
+    // A failed write may have left part of the new directory behind: put the old one back
+    // (it only points at data that was on the disk before the operation began).
+    WriteDirectoryBack();
 }
 
 void IMGClass::ReportWriteFailure(const QString &path)
 {
     emit ErrorOccoured({QStringLiteral("写入 "), path, QStringLiteral(" 失败")});
+}
+
+void IMGClass::AnnounceDirectory()
+{
+    // The signal takes the directory by value; skip building that copy when nobody listens.
+    if (isSignalConnected(QMetaMethod::fromSignal(&IMGClass::IMGDirectoryChanged)))
+        emit IMGDirectoryChanged(directory);
 }
 
 void IMGClass::RebuildNameIndex()
@@ -233,6 +274,19 @@ void IMGClass::AppendEntry(const IMGDirectoryEntryWrap &wrap)
 {
     directory.push_back(wrap);
     nameIndex.emplace(wrap.nameHash, int(directory.size() - 1));
+}
+
+void IMGClass::RemoveLastEntry()
+{
+    const int last = int(directory.size()) - 1;
+    const auto range = nameIndex.equal_range(directory.back().nameHash);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == last) {
+            nameIndex.erase(it);
+            break;
+        }
+    }
+    directory.pop_back();
 }
 
 int IMGClass::FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const

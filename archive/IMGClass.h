@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The archive object: holds one open archive, its files and its directory, and
@@ -60,14 +61,40 @@ private:
     bool MoveLowestEntryToEnd();
 
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
-    // Writes the directory to the archive's own files, reporting a failure.
+    // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
+    QString DirectoryFileName() const;
     void ReportWriteFailure(const QString &path);
+    // Hands a copy of the directory to whoever listens (no copy when nobody does).
+    void AnnounceDirectory();
 
     // Index from name hash to directory positions, kept in step with `directory`.
     void RebuildNameIndex();
     void AppendEntry(const IMGDirectoryEntryWrap &wrap);
+    void RemoveLastEntry();
     int FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const;
 
+    // Editing: the directory as it stands on disk is kept in `committedDirectory`
+    // until the changed one is written, so a failed write can fall back to it.
+    void BeginDirectoryChange();
+    bool CommitDirectoryChange(bool dataWritten, QString *failedPath);
+    void RestoreCommittedDirectory();
+    bool ImportOne(const QByteArray &utf8Name, const QByteArray &data, bool *dataWritten);
+
+    // Version 2 room: the directory must end before the lowest entry data.
+    int LowestEntry();
+    void NoteEntryOffset(int position);
+    void ForgetLowestEntries();
+    bool DirectoryFitsBeforeData();
+    void UpdateRoomFromLowest();
+    bool MakeDirectoryRoom(bool duringImport, bool *dataWritten);
+    bool MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten);
+    bool NextFreeSector(qint64 entryCount, quint32 *sector) const;
+
     std::unordered_multimap<quint32, int> nameIndex;
+    std::vector<IMGDirectoryEntryWrap> committedDirectory;
+    int committedFreeSlots = 0;
+    // Min-heap of (offset, position); stale pairs are dropped when they surface.
+    std::vector<std::pair<quint32, int>> lowestEntries;
+    bool lowestEntriesBuilt = false;
 };

@@ -144,4 +144,60 @@ inline QByteArray EntryData(const QByteArray &img, const Record &r)
     return img.mid(int(qint64(r.offset) * SECTOR_SIZE), int(r.size) * int(SECTOR_SIZE));
 }
 
+// What an entry must hold: its name, its size in sectors and the bytes it was
+// made from. The entry's data must begin with `content`; any further bytes up
+// to size × 2048 are the unwritten rest of its last sector and read as zero.
+struct Expected
+{
+    QByteArray name;
+    quint16 size = 0;
+    QByteArray content;
+};
+using Contents = std::vector<Expected>;
+
+// An entry made by importing a file with this name and content.
+inline Expected Imported(const QByteArray &name, const QByteArray &content)
+{
+    return {name, quint16(BytesToSectors(content.size())), content};
+}
+
+// Every entry of an archive as it reads now, straight from the files.
+inline Contents Snapshot(const QString &imgPath, int version)
+{
+    const QByteArray img = ReadFile(imgPath);
+    Contents out;
+    for (const Record &r : ReadRecords(imgPath, version))
+        out.push_back({r.name, r.size, EntryData(img, r)});
+    return out;
+}
+
+// Checks an archive on disk against the expected entries, in directory order.
+// Also checks that a version 2 directory lies before every entry's data.
+// Returns an empty string when everything matches, else the first difference.
+inline QString VerifyContents(const QString &imgPath, int version, const Contents &expected)
+{
+    const QByteArray img = ReadFile(imgPath);
+    const std::vector<Record> records = ReadRecords(imgPath, version);
+    if (records.size() != expected.size())
+        return QStringLiteral("%1 entries, expected %2").arg(records.size()).arg(expected.size());
+    const qint64 directoryEnd = 8 + 32 * qint64(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Record &r = records[i];
+        const Expected &e = expected[i];
+        const QString where = QStringLiteral("entry %1 (%2): ").arg(i).arg(QString::fromUtf8(r.name));
+        if (r.name != e.name)
+            return where + QStringLiteral("name, expected %1").arg(QString::fromUtf8(e.name));
+        if (r.size != e.size)
+            return where + QStringLiteral("size %1, expected %2").arg(r.size).arg(e.size);
+        if (version == 2 && qint64(r.offset) * SECTOR_SIZE < directoryEnd)
+            return where + QStringLiteral("offset %1 lies under the directory").arg(r.offset);
+        const QByteArray data = EntryData(img, r);
+        if (!data.startsWith(e.content))
+            return where + QStringLiteral("data differs");
+        if (data.mid(e.content.size()).count('\0') != data.size() - e.content.size())
+            return where + QStringLiteral("stray bytes after the content");
+    }
+    return QString();
+}
+
 } // namespace Fixtures

@@ -1,0 +1,44 @@
+#include "archive/IMGClass.h"
+
+void IMGClass::DeleteEntries(const QModelIndexList &rows)
+{
+    if (version == 0)
+        return;
+
+    BeginDirectoryChange();
+    // Rows name positions in the directory as it was before the call.
+    std::vector<char> doomed(directory.size(), 0);
+    for (const QModelIndex &index : rows) {
+        if (index.row() >= 0 && size_t(index.row()) < directory.size())
+            doomed[size_t(index.row())] = 1;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < directory.size(); ++i) {
+        if (!doomed[i])
+            directory[kept++] = directory[i];
+    }
+    const int removed = int(directory.size() - kept);
+    directory.resize(kept);
+    RebuildNameIndex();
+    ForgetLowestEntries();
+
+    bool dataWritten = false;
+    bool done = true;
+    QString failedPath;
+    if (version == 2) {
+        if (directory.empty()) {
+            freeDirectorySlots += removed;
+        } else if (!MakeDirectoryRoom(false, &dataWritten)) {
+            // Only an archive whose directory already lay over entry data gets here.
+            failedPath = imgFile.fileName();
+            RestoreCommittedDirectory();
+            std::vector<IMGDirectoryEntryWrap>().swap(committedDirectory);
+            done = false;
+        }
+    }
+    if (done && !CommitDirectoryChange(dataWritten, &failedPath))
+        done = false;
+    if (!done)
+        ReportWriteFailure(failedPath);
+    AnnounceDirectory();
+}

@@ -1,0 +1,76 @@
+#include "archive/IMGClass.h"
+
+#include "archive/ArchiveIO.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The entry name as a plain file name inside the output folder: separators, drive
+// colons and control characters become '_', so no name can reach outside the
+// folder. Names that still mean no file of their own ("", ".", "..") give "".
+QString ExportFileName(const QString &name)
+{
+    QString safe = name;
+    for (QChar &c : safe) {
+        const ushort u = c.unicode();
+        if (u == '/' || u == '\\' || u == ':' || u < 0x20 || u == 0x7F)
+            c = QLatin1Char('_');
+    }
+    if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String(".."))
+        return QString();
+    return safe;
+}
+
+bool IsSameFile(const QString &a, const QString &b)
+{
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
+{
+    QDir out = QDir::current();
+    if (!out.cd(folder)) {
+        emit ErrorOccoured({QStringLiteral("访问输出文件夹失败")});
+        return;
+    }
+
+    QByteArray buffer; // one buffer, as large as the largest entry exported
+    for (const QModelIndex &index : rows) {
+        if (index.row() < 0 || size_t(index.row()) >= directory.size())
+            continue;
+        const IMGDirectoryEntry entry = directory[size_t(index.row())].entry;
+        const QString name = EntryName(entry);
+
+        emit ExportingFileName(name);
+        emit IncreaseProgressBar();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+        const QString fileName = ExportFileName(name);
+        const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? name : fileName);
+        // Never truncate one of the archive's own files by exporting onto it.
+        const bool ownFile = IsSameFile(outPath, imgFile.fileName()) ||
+                             (version == 1 && IsSameFile(outPath, dirFile.fileName()));
+        QFile file(outPath);
+        if (fileName.isEmpty() || ownFile ||
+            !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
+            return;
+        }
+        const bool written = ArchiveIO::ReadInto(imgFile, SectorToBytes(entry.offset),
+                                                 qint64(entry.size) * SECTOR_SIZE, buffer) &&
+                             (buffer.isEmpty() || ArchiveIO::Write(file, buffer));
+        file.close();
+        if (!written) {
+            // A cut-off file must not pass for the entry.
+            file.remove();
+            ReportWriteFailure(outPath);
+            return;
+        }
+    }
+}

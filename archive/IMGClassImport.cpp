@@ -1,0 +1,123 @@
+#include "archive/IMGClass.h"
+
+#include "archive/ArchiveIO.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+// An error noted during an import; it is reported once the directory on the
+// disk again matches the data that really was written.
+struct ImportFailure
+{
+    QString what;
+    QString subject;
+    QString outcome;
+    bool isSet() const { return !what.isEmpty(); }
+};
+
+} // namespace
+
+void IMGClass::ImportFiles(const QStringList &paths)
+{
+    if (paths.isEmpty() || version == 0)
+        return;
+
+    BeginDirectoryChange();
+    ImportFailure failure;
+    bool touched = false;
+    bool dataWritten = false;
+    for (const QString &path : paths) {
+        QFile source(path);
+        if (!source.open(QIODevice::ReadOnly)) {
+            failure = {QStringLiteral("打开 "), path, QStringLiteral(" 失败")};
+            break;
+        }
+        const qint64 size = source.size();
+        if (size > MAX_ENTRY_BYTES) {
+            failure = {QStringLiteral("文件 "), path, QStringLiteral(" 太大")};
+            break;
+        }
+        const QString fileName = QFileInfo(path).fileName();
+        const QByteArray utf8Name = fileName.toUtf8();
+        if (utf8Name.size() > MAX_ENTRY_NAME_BYTES) {
+            failure = {QStringLiteral("文件名 "), fileName, QStringLiteral(" 太长")};
+            break;
+        }
+
+        emit ImportingFileFullPath(path);
+        emit IncreaseProgressBar();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+        // A short read would make an entry of the wrong bytes: the file is refused instead.
+        const QByteArray data = source.read(size);
+        source.close();
+        if (data.size() != size) {
+            failure = {QStringLiteral("打开 "), path, QStringLiteral(" 失败")};
+            break;
+        }
+        touched = true;
+        if (!ImportOne(utf8Name, data, &dataWritten)) {
+            failure = {QStringLiteral("写入 "), imgFile.fileName(), QStringLiteral(" 失败")};
+            break;
+        }
+    }
+
+    QString failedPath;
+    if (touched && !CommitDirectoryChange(dataWritten, &failedPath) && !failure.isSet())
+        failure = {QStringLiteral("写入 "), failedPath, QStringLiteral(" 失败")};
+    if (!touched)
+        std::vector<IMGDirectoryEntryWrap>().swap(committedDirectory);
+    if (failure.isSet())
+        emit ErrorOccoured({failure.what, failure.subject, failure.outcome});
+    AnnounceDirectory();
+}
+
+bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, bool *dataWritten)
+{
+    IMGDirectoryEntryWrap wrap;
+    SetEntryName(wrap.entry, utf8Name);
+    wrap.nameHash = NameHash(wrap.entry.name);
+    wrap.entry.size = quint16(BytesToSectors(data.size()));
+    wrap.entry.reserved = 0;
+
+    const int existing = FindEntry(wrap.entry, wrap.nameHash);
+    const qint64 count = qint64(directory.size()) + (existing < 0 ? 1 : 0);
+    if (!NextFreeSector(count, &wrap.entry.offset))
+        return false;
+
+    // The data goes to the end of the file first; only then does a record point at it.
+    if (!data.isEmpty()) {
+        const qint64 before = imgFile.size();
+        if (!ArchiveIO::WriteAt(imgFile, SectorToBytes(wrap.entry.offset), data)) {
+            ArchiveIO::Resize(imgFile, before); // best effort: no half-written tail
+            return false;
+        }
+        *dataWritten = true;
+    }
+
+    if (existing >= 0) {
+        // Same name, ASCII case aside: the entry keeps its place and takes the new data.
+        const IMGDirectoryEntryWrap previous = directory[size_t(existing)];
+        directory[size_t(existing)] = wrap;
+        NoteEntryOffset(existing);
+        if (version == 2 && !MakeDirectoryRoom(true, dataWritten)) {
+            directory[size_t(existing)] = previous;
+            NoteEntryOffset(existing);
+            UpdateRoomFromLowest();
+            return false;
+        }
+        return true;
+    }
+
+    AppendEntry(wrap);
+    NoteEntryOffset(int(directory.size()) - 1);
+    if (version == 2 && !MakeDirectoryRoom(true, dataWritten)) {
+        // No room could be made for its record: the entry is not added.
+        RemoveLastEntry();
+        UpdateRoomFromLowest();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,119 @@
+#include "archive/IMGClass.h"
+
+#include "archive/ArchiveIO.h"
+
+#include <QCoreApplication>
+
+#include <utility>
+
+namespace {
+
+constexpr QIODevice::OpenMode kTemporaryMode =
+    QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
+
+} // namespace
+
+// Copies every entry, in directory order and without gaps, into temporary files
+// beside the archive and then renames them over the archive's files. Until the
+// first rename the archive is untouched; a version 1 archive whose second rename
+// did not happen is completed by the next OpenArchive (the lone .dir.rebuilding).
+void IMGClass::Rebuild()
+{
+    if (version == 0)
+        return;
+
+    const QString imgPath = imgFile.fileName();
+    const QString dirPath = dirFile.fileName();
+    const QString imgTemp = imgPath + QStringLiteral(".rebuilding");
+    const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
+    const qint64 count = qint64(directory.size());
+    // Version 2 keeps two spare sectors behind its directory for later growth.
+    const quint32 firstSector =
+        version == 1 ? 1u : BytesToSectors(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * count) + 2;
+
+    QFile newImg(imgTemp);
+    QFile newDir(dirTemp);
+    if (!newImg.open(kTemporaryMode)) {
+        emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
+        return;
+    }
+    if (version == 1 && !newDir.open(kTemporaryMode)) {
+        newImg.close();
+        ArchiveIO::RemoveFile(imgTemp);
+        emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
+        return;
+    }
+    // Before the first rename every failure leaves the archive as it was. The
+    // directory temporary goes first, so no lone .dir.rebuilding is ever left.
+    const auto abandon = [&](const QString &failedPath) {
+        newDir.close();
+        newImg.close();
+        if (version == 1)
+            ArchiveIO::RemoveFile(dirTemp);
+        ArchiveIO::RemoveFile(imgTemp);
+        ReportWriteFailure(failedPath);
+    };
+
+    std::vector<quint32> offsets(directory.size());
+    qint64 running = firstSector;
+    QByteArray buffer; // one buffer, as large as the largest entry
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const IMGDirectoryEntry entry = directory[i].entry;
+        emit IncreaseProgressBar();
+        emit RebuildingFileName(EntryName(entry));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+        if (running > qint64(0xFFFFFFFFu)) {
+            abandon(imgTemp);
+            return;
+        }
+        offsets[i] = quint32(running);
+        if (entry.size > 0) {
+            if (!ArchiveIO::ReadInto(imgFile, SectorToBytes(entry.offset), qint64(entry.size) * SECTOR_SIZE,
+                                     buffer) ||
+                (!buffer.isEmpty() && !ArchiveIO::WriteAt(newImg, SectorToBytes(offsets[i]), buffer))) {
+                abandon(imgTemp);
+                return;
+            }
+        }
+        running += entry.size;
+    }
+
+    // The directory of the new layout; the old offsets are kept aside until the swap is done.
+    for (size_t i = 0; i < directory.size(); ++i)
+        std::swap(directory[i].entry.offset, offsets[i]);
+    const auto restoreOffsets = [&] {
+        for (size_t i = 0; i < directory.size(); ++i)
+            std::swap(directory[i].entry.offset, offsets[i]);
+    };
+    const bool directoryWritten =
+        version == 1 ? WriteVER1Directory(newDir) && ArchiveIO::Sync(newDir) : WriteVER2Directory(newImg);
+    if (!directoryWritten || !ArchiveIO::Sync(newImg)) {
+        restoreOffsets();
+        abandon(directoryWritten ? imgTemp : (version == 1 ? dirTemp : imgTemp));
+        return;
+    }
+    newDir.close();
+    newImg.close();
+
+    imgFile.close();
+    dirFile.close();
+    if (!ArchiveIO::ReplaceFile(imgTemp, imgPath)) {
+        restoreOffsets();
+        if (version == 1)
+            ArchiveIO::RemoveFile(dirTemp);
+        ArchiveIO::RemoveFile(imgTemp);
+        ReportWriteFailure(imgPath);
+        return;
+    }
+    ArchiveIO::SyncFolderOf(imgPath);
+    if (version == 1) {
+        if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
+            // The new data file is in place and the new directory waits beside it:
+            // opening the archive finishes the swap.
+            ReportWriteFailure(dirPath);
+            return;
+        }
+        ArchiveIO::SyncFolderOf(dirPath);
+    }
+}
