@@ -2,6 +2,7 @@
 
 #include "app/EntryItemDelegate.h"
 #include "app/MyProgressDialog.h"
+#include "app/ProgressLabel.h"
 #include "archive/IMGClass.h"
 #include "view/IMGTableModel.h"
 
@@ -33,8 +34,8 @@ const QString kVersion1Icon = QStringLiteral(":/Ostrevale/Resources/vc.png");
 const QString kVersion2Icon = QStringLiteral(":/Ostrevale/Resources/sa.png");
 const QString kImgFilter = QStringLiteral("IMG文件 (*.img)");
 const QString kRoot = QStringLiteral("/");
-// The progress dialog is drawn at most this often; a person sees no more.
-constexpr qint64 kProgressFrameMs = 40;
+// The progress dialog is drawn at most this often: ten frames a second.
+constexpr qint64 kProgressFrameMs = 100;
 
 } // namespace
 
@@ -67,6 +68,9 @@ OSTREVALE::OSTREVALE(QWidget *parent)
     // No cancel button (null text) and no close button (custom title bar hints).
     progressDialog = new MyProgressDialog(QStringLiteral(""), QString(), 0, 1, this,
                                           Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+    progressLabel = new ProgressLabel(progressDialog);
+    progressLabel->setText(QStringLiteral(""));
+    progressDialog->setLabel(progressLabel);
     progressDialog->close();
 
     imgClass = new IMGClass(this);
@@ -180,10 +184,15 @@ void OSTREVALE::RunLongOperation(const QString &title, int maximum, Operation op
     progressDialog->setRange(0, maximum);
     progressDialog->setValue(0);
     progressFrameClock.invalidate();
+    progressLabel->Remeasure();
     progressDialog->QDialog::open();
     operation();
     progressDialog->close();
     progressDialog->setUpdatesEnabled(true);
+    if (!ui.tableView->updatesEnabled()) {
+        ui.tableView->setUpdatesEnabled(true);
+        ui.tableView->repaint();
+    }
 }
 
 void OSTREVALE::ImportChosenFiles()
@@ -260,13 +269,24 @@ void OSTREVALE::AdvanceProgress()
     if (frameDue)
         progressFrameClock.start();
     progressDialog->setUpdatesEnabled(frameDue);
+    if (frameDue) {
+        // The dialog grows to fit the latest label, and the table shows the latest directory.
+        progressLabel->Remeasure();
+        progressDialog->setLabelText(progressDialog->labelText());
+        ui.tableView->setUpdatesEnabled(true);
+    }
     progressDialog->setValue(progressDialog->value() + 1);
 }
 
 void OSTREVALE::RefreshEntryTable(const std::vector<IMGDirectoryEntryWrap> &newData)
 {
     static_cast<IMGTableModel *>(proxyModel->sourceModel())->SetEntries(newData);
-    ui.tableView->repaint();
+    // An import that makes room in a version 2 directory announces it many times;
+    // while the progress dialog is up the table is drawn with the dialog's frames.
+    if (progressDialog->isVisible())
+        ui.tableView->setUpdatesEnabled(false);
+    else
+        ui.tableView->repaint();
 }
 
 void OSTREVALE::FilterEntries(const QString &text)

@@ -15,6 +15,7 @@
 class IMGClass;
 class IMGTableModel;
 class MyProgressDialog;
+class ProgressLabel;
 class QSortFilterProxyModel;
 
 // The plain files directly inside a folder (no hidden files, no subfolders),
@@ -73,6 +74,7 @@ private:
     QSortFilterProxyModel *proxyModel = nullptr;
     MyProgressDialog *progressDialog = nullptr;
     IMGClass *imgClass = nullptr;
-    // When the progress dialog was last allowed to paint (see AdvanceProgress).
+    // The progress dialog's label, and when the dialog last drew a frame (see AdvanceProgress).
+    ProgressLabel *progressLabel = nullptr;
     QElapsedTimer progressFrameClock;
 };

@@ -85,6 +85,7 @@ private slots:
     void importFolderWithoutPlainFiles_data();
     void importFolderWithoutPlainFiles();
     void importErrorShowsBoxOverProgress();
+    void longImportKeepsEveryStepAndRedraws();
 
     void exportSortedAndFiltered_data();
     void exportSortedAndFiltered();
@@ -357,6 +358,37 @@ void TestEditing::importErrorShowsBoxOverProgress()
     QCOMPARE(progress.maximum, 3);
     QCOMPARE(Shown(w).size(), kNames.size() + 1); // the file before the failure stays imported
     QVERIFY(Action(w, "action_close")->isEnabled());
+}
+
+void TestEditing::longImportKeepsEveryStepAndRedraws()
+{
+    // Enough new names that the version 2 directory needs room several times,
+    // each announcing a new directory while the progress dialog is up.
+    const QString archive = path("big.img");
+    QVERIFY(IMGClass().CreateArchive(archive, 2));
+    QStringList files;
+    for (int i = 0; i < 300; ++i)
+        files << MakeFile(QStringLiteral("many/file_%1.bin").arg(i, 3, 10, QLatin1Char('0')), i, 3000);
+
+    OSTREVALE w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.OpenIMGFile(archive);
+    int announcements = 0;
+    QObject::connect(Archive(w), &IMGClass::IMGDirectoryChanged, [&] { ++announcements; });
+    ProgressRecorder progress(w);
+    w.ImportFileList(files);
+
+    QVERIFY(announcements > 2);
+    QCOMPARE(progress.values, Steps(300));
+    QVERIFY(progress.shownEveryStep);
+    QCOMPARE(progress.labels, files);
+    QVERIFY(progress.dialog->isHidden());
+    // Painting was held back between frames only: everything draws again afterwards.
+    QVERIFY(progress.dialog->updatesEnabled());
+    QVERIFY(Table(w)->updatesEnabled());
+    QCOMPARE(Table(w)->model()->rowCount(), 300);
+    QCOMPARE(ReadRecords(archive, 2).size(), size_t(300));
 }
 
 void TestEditing::exportSortedAndFiltered_data()
