@@ -138,6 +138,20 @@ inline std::vector<Record> ReadRecords(const QString &imgPath, int version)
     return out;
 }
 
+// The directory an engine would hold for these records, for feeding views directly.
+inline std::vector<IMGDirectoryEntryWrap> ToDirectory(const std::vector<Record> &records)
+{
+    std::vector<IMGDirectoryEntryWrap> out;
+    for (const Record &r : records) {
+        IMGDirectoryEntryWrap w;
+        const QByteArray bytes = RecordBytes(r);
+        w.entry = DecodeEntry(bytes.constData());
+        w.nameHash = NameHash(w.entry.name);
+        out.push_back(w);
+    }
+    return out;
+}
+
 // The bytes an entry covers in the data file (fewer when the file ends inside it).
 inline QByteArray EntryData(const QByteArray &img, const Record &r)
 {
