@@ -36,7 +36,7 @@ QVariant IMGTableModel::data(const QModelIndex &index, int role) const
     const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
     switch (index.column()) {
     case NameColumn:
-        return EntryName(entry);
+        return names[size_t(index.row())];
     case SizeColumn:
         return qint64(entry.size) * SECTOR_SIZE / 1024;
     case NumberColumn:
@@ -70,5 +70,9 @@ void IMGTableModel::SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntr
 {
     beginResetModel();
     entries = newEntries;
+    names.clear();
+    names.reserve(entries.size());
+    for (const IMGDirectoryEntryWrap &wrap : entries)
+        names.push_back(EntryName(wrap.entry));
     endResetModel();
 }

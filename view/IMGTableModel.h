@@ -3,6 +3,7 @@
 #include "archive/IMGFormat.h"
 
 #include <QAbstractTableModel>
+#include <QString>
 
 #include <vector>
 
@@ -27,4 +28,6 @@ public:
 
 private:
     std::vector<IMGDirectoryEntryWrap> entries;
+    // The names decoded once: sorting and filtering ask for them again and again.
+    std::vector<QString> names;
 };
