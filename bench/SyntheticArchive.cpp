@@ -93,7 +93,7 @@ double Random::Unit()
 qint64 EntryBytes(Random &random)
 {
     // Log-uniform within each band: many small entries, few large ones.
-    const bool large = random.Unit() < 0.02;
+    const bool large = random.Unit() < 0.015;
     const double low = large ? 200e3 : 2e3;
     const double high = large ? double(kLargestEntryBytes) : 200e3;
     return qint64(std::exp(std::log(low) + random.Unit() * (std::log(high) - std::log(low))));

@@ -10,7 +10,7 @@
 // Realistic archives and import files for the benchmarks, written byte by byte
 // and repeatable: the same seed gives the same bytes.
 //
-// Sizes follow the stock archives: most entries 2–200 KB, about one in fifty
+// Sizes follow the stock archives: most entries 2–200 KB, about one in seventy
 // 200 KB–2.6 MB, one entry of exactly 2.6 MB, no gaps, data right behind the
 // directory (version 2; 3 spare records at the stock entry count) or from
 // sector 0 (version 1). Version 1 archives also hold the stock oddities: a few

@@ -1,5 +1,5 @@
 // ostrevale-bench: the benchmark of every archive operation against the disk.
-//   ostrevale-bench run --scale small|full --work FOLDER [--results FILE] [--notes FILE]
+//   ostrevale-bench run --scale small|full [--work FOLDER] [--results FILE] [--notes FILE]
 //   ostrevale-bench gen --version 1|2 --entries N [--seed S] [--sparse] OUT.img
 //   ostrevale-bench gen-files --count N [--seed S] FOLDER
 //   ostrevale-bench op NAME RESULT-FILE ARGS...   (one measured operation; run by `run`)
@@ -7,8 +7,10 @@
 #include "bench/BenchRunner.h"
 #include "bench/SyntheticArchive.h"
 
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -19,7 +21,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: ostrevale-bench run --scale small|full --work FOLDER [--results FILE] "
+                 "usage: ostrevale-bench run --scale small|full [--work FOLDER] [--results FILE] "
                  "[--notes FILE]\n"
                  "       ostrevale-bench gen --version 1|2 --entries N [--seed S] [--sparse] OUT.img\n"
                  "       ostrevale-bench gen-files --count N [--seed S] FOLDER\n");
@@ -62,8 +64,13 @@ int main(int argc, char **argv)
         options.resultsPath = QFile::decodeName(Option(argc, argv, "--results", ""));
         options.notesPath = QFile::decodeName(Option(argc, argv, "--notes", ""));
         options.self = QFile::decodeName(argv[0]);
-        if (options.workFolder.isEmpty())
-            return Usage();
+        // Without --work: a folder of its own in the current one, removed afterwards.
+        QTemporaryDir scratch(QDir::current().filePath(QStringLiteral("bench-XXXXXX")));
+        if (options.workFolder.isEmpty()) {
+            if (!scratch.isValid())
+                return 1;
+            options.workFolder = scratch.path();
+        }
         return BenchRunner::Run(options);
     }
     if (command == "gen" && argc >= 3) {
