@@ -28,6 +28,7 @@ public:
 
 private:
     std::vector<IMGDirectoryEntryWrap> entries;
-    // The names decoded once: sorting and filtering ask for them again and again.
-    std::vector<QString> names;
+    // Each name decoded once, when first asked for: sorting and filtering ask
+    // for it again and again, feeding the table not at all.
+    mutable std::vector<QString> names;
 };
