@@ -751,14 +751,20 @@ QString Runner::Machine() const
         << ::sysconf(_SC_NPROCESSORS_ONLN) << " cores online\n";
     out << "- RAM: " << QString::number(double(info.totalram) * info.mem_unit / (1024.0 * kMiB), 'f', 1)
         << " GiB\n";
-    out << "- Disk and filesystem of the work folder: " << fs << (device.isEmpty() ? "" : " — ") << device
+    out << "- Disk and filesystem of the work folder: " << fs
+        << (device.isEmpty() ? QString() : QStringLiteral(" — ")) << device
         << " (lsblk: NAME SIZE ROTA MODEL)\n";
     out << "- Kernel: " << QSysInfo::kernelType() << " " << QSysInfo::kernelVersion() << "; "
         << QSysInfo::prettyProductName() << "\n";
-    out << "- Compiler: GCC/Clang " << __VERSION__ << ", Release build (-O3 -DNDEBUG)\n";
+#ifdef __clang__
+    out << "- Compiler: Clang " << __VERSION__;
+#else
+    out << "- Compiler: GCC " << __VERSION__;
+#endif
+    out << ", Release build (-O3 -DNDEBUG)\n";
     out << "- Qt: " << qVersion() << ", platform plugin `offscreen` for the window\n";
     out << "- Load at start (1/5/15 min): " << Shell(QStringLiteral("cut -d' ' -f1-3 /proc/loadavg"))
-        << " — the machine is shared with other work\n";
+        << QStringLiteral(" — the machine is shared with other work\n");
     out << "- Cache state: **warm**. Every archive was just written or copied and is in the page cache; "
            "before each timed run every dirty page is flushed (`sync`, not timed), so no run pays for "
            "the writes of another. Caches are not dropped (that would disturb the other work on the "
@@ -780,10 +786,31 @@ void Runner::Report()
     out << "Written by `bench/run.sh --scale " << (options.full ? "full" : "small") << "` on "
         << QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm"))
         << " UTC. Every time is "
-        << "the median of " << scale.runs << " runs; MB/s is 10⁶ bytes per second; ratio is time ÷ baseline "
+        << "the median of " << scale.runs
+        << QStringLiteral(" runs; MB/s is 10⁶ bytes per second; ratio is time ÷ baseline ")
         << "time, both measured in this run on the same bytes.\n\n";
     out << "## Machine\n\n" << Machine() << "\n";
     out << "## Results\n\n" << table << "\n";
+    QStringList missed;
+    int judged = 0;
+    for (const Row &r : rows) {
+        if (r.verdict.isEmpty())
+            continue;
+        ++judged;
+        if (r.verdict.contains(QLatin1String("missed"))) {
+            const QString value = r.baselineSeconds > 0
+                                      ? QStringLiteral("%1 ×").arg(r.seconds / r.baselineSeconds, 0, 'f', 2)
+                                      : Duration(r.seconds);
+            missed << QStringLiteral("- %1 (%2 entries): %3, target %4")
+                          .arg(r.operation, Grouped(r.entries), value, r.target);
+        }
+    }
+    out << "Targets judged in this run: " << judged << ", missed: " << missed.size()
+        << (missed.isEmpty() ? "." : " (the notes below say why):") << "\n\n";
+    for (const QString &line : missed)
+        out << line << "\n";
+    if (!missed.isEmpty())
+        out << "\n";
     for (const QString &note : notes)
         out << note << "\n";
     if (!options.notesPath.isEmpty()) {
