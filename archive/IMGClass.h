@@ -34,6 +34,8 @@ public:
     void ExportEntries(const QString &folder, const QModelIndexList &rows);
     void DeleteEntries(const QModelIndexList &rows);
     void Rebuild();
+    // Gives entry `row` a new name under the import's name rules; false after an error.
+    bool RenameEntry(int row, const QString &newName);
 
     // Writes the whole directory; false when a step failed (the caller reports it).
     bool WriteVER1Directory(QFile &file);

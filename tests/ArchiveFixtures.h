@@ -105,6 +105,20 @@ inline bool WriteVer2(const QString &imgPath, const std::vector<Record> &records
     return WriteFile(imgPath, img);
 }
 
+// A version 2 archive whose header is written over the data: an entry placed under
+// the directory (a broken archive) then holds the header's bytes, as on disk.
+inline bool WriteVer2HeaderOverData(const QString &imgPath, const std::vector<Record> &records)
+{
+    QByteArray img;
+    for (size_t i = 0; i < records.size(); ++i)
+        PutData(img, records[i].offset, Pattern(int(i), qint64(records[i].size) * SECTOR_SIZE));
+    const QByteArray header = Ver2Header(records);
+    if (img.size() < header.size())
+        img.append(QByteArray(header.size() - img.size(), '\0'));
+    img.replace(0, header.size(), header);
+    return WriteFile(imgPath, img);
+}
+
 // Records read straight from the files, for comparing with what the engine wrote.
 inline std::vector<Record> ReadRecords(const QString &imgPath, int version)
 {
@@ -120,6 +134,20 @@ inline std::vector<Record> ReadRecords(const QString &imgPath, int version)
     for (int at = 0; at + 32 <= bytes.size(); at += 32) {
         const IMGDirectoryEntry e = DecodeEntry(bytes.constData() + at);
         out.push_back({e.offset, e.size, QByteArray(e.name, EntryNameLength(e)), e.reserved});
+    }
+    return out;
+}
+
+// The directory an engine would hold for these records, for feeding views directly.
+inline std::vector<IMGDirectoryEntryWrap> ToDirectory(const std::vector<Record> &records)
+{
+    std::vector<IMGDirectoryEntryWrap> out;
+    for (const Record &r : records) {
+        IMGDirectoryEntryWrap w;
+        const QByteArray bytes = RecordBytes(r);
+        w.entry = DecodeEntry(bytes.constData());
+        w.nameHash = NameHash(w.entry.name);
+        out.push_back(w);
     }
     return out;
 }

@@ -1,0 +1,224 @@
+#include "archive/ArchiveChecker.h"
+
+#include "archive/ArchiveIO.h"
+#include "archive/IMGClass.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+// Entry data is read in pieces of at most this many bytes.
+constexpr qint64 kReadPiece = 1024 * 1024;
+
+struct Range
+{
+    qint64 begin;
+    qint64 end;
+    int entry;
+};
+
+qint64 EntryBegin(const IMGDirectoryEntry &e)
+{
+    return SectorToBytes(e.offset);
+}
+
+qint64 EntryEnd(const IMGDirectoryEntry &e)
+{
+    return SectorToBytes(e.offset) + qint64(e.size) * SECTOR_SIZE;
+}
+
+// Bytes covered by the union of the ranges, clipped to [0, limit).
+qint64 CoveredBytes(std::vector<Range> ranges, qint64 limit)
+{
+    std::sort(ranges.begin(), ranges.end(), [](const Range &a, const Range &b) { return a.begin < b.begin; });
+    qint64 covered = 0;
+    qint64 reach = 0;
+    for (const Range &r : ranges) {
+        const qint64 begin = std::max(r.begin, reach);
+        const qint64 end = std::min(r.end, limit);
+        if (end > begin)
+            covered += end - begin;
+        reach = std::max(reach, std::min(r.end, limit));
+    }
+    return covered;
+}
+
+} // namespace
+
+bool IsValidUtf8(const char *bytes, int length)
+{
+    const auto *u = reinterpret_cast<const uchar *>(bytes);
+    for (int i = 0; i < length;) {
+        const uchar lead = u[i];
+        int more = 0;
+        quint32 cp = 0;
+        quint32 least = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            more = 1;
+            cp = lead & 0x1F;
+            least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            more = 2;
+            cp = lead & 0x0F;
+            least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            more = 3;
+            cp = lead & 0x07;
+            least = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + more >= length)
+            return false;
+        for (int k = 1; k <= more; ++k) {
+            if ((u[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (u[i + k] & 0x3F);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+ArchiveChecker::ArchiveChecker(IMGClass &archive)
+    : ArchiveChecker(archive.directory, archive.imgFile, archive.version)
+{
+}
+
+ArchiveChecker::ArchiveChecker(const std::vector<IMGDirectoryEntryWrap> &directory, QFile &imgFile,
+                               int version)
+    : directory(directory)
+    , imgFile(imgFile)
+    , version(version)
+{
+}
+
+std::vector<ArchiveProblem> ArchiveChecker::Check()
+{
+    std::vector<ArchiveProblem> problems;
+    CheckNames(problems);
+    CheckPlacement(problems);
+    CheckData(problems);
+    std::stable_sort(problems.begin(), problems.end(), [](const ArchiveProblem &a, const ArchiveProblem &b) {
+        return a.entry != b.entry ? a.entry < b.entry : int(a.kind) < int(b.kind);
+    });
+    return problems;
+}
+
+void ArchiveChecker::CheckNames(std::vector<ArchiveProblem> &problems) const
+{
+    // For each hash, the first entry of every distinct name that has it.
+    std::unordered_multimap<quint32, int> firstOfName;
+    firstOfName.reserve(directory.size());
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const IMGDirectoryEntry &e = directory[i].entry;
+        const int position = int(i);
+        const int length = EntryNameLength(e);
+        if (length == 0)
+            problems.push_back({ArchiveProblem::Kind::EmptyName, position, -1});
+        if (length == ENTRY_NAME_FIELD_SIZE)
+            problems.push_back({ArchiveProblem::Kind::UnterminatedName, position, -1});
+        if (!IsValidUtf8(e.name, length))
+            problems.push_back({ArchiveProblem::Kind::InvalidUtf8Name, position, -1});
+
+        const quint32 hash = NameHash(e.name);
+        int first = -1;
+        const auto range = firstOfName.equal_range(hash);
+        for (auto it = range.first; it != range.second && first < 0; ++it) {
+            if (SameEntryName(directory[size_t(it->second)].entry, e))
+                first = it->second;
+        }
+        if (first >= 0)
+            problems.push_back({ArchiveProblem::Kind::DuplicateName, position, first});
+        else
+            firstOfName.emplace(hash, position);
+    }
+}
+
+void ArchiveChecker::CheckPlacement(std::vector<ArchiveProblem> &problems) const
+{
+    const qint64 fileSectors = BytesToSectors(imgFile.size());
+    const qint64 directoryEnd = version == 2 ? DirectoryBytes() : 0;
+
+    // Entries of size 0 occupy nothing, so they can overlap nothing.
+    std::vector<Range> occupied;
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const IMGDirectoryEntry &e = directory[i].entry;
+        const int position = int(i);
+        // An entry may end inside its last sector when its data ends the file,
+        // but every one of its sectors must at least have begun.
+        if (qint64(e.offset) + e.size > fileSectors)
+            problems.push_back({ArchiveProblem::Kind::DataPastEnd, position, -1});
+        if (e.size == 0)
+            continue;
+        if (EntryBegin(e) < directoryEnd)
+            problems.push_back({ArchiveProblem::Kind::DirectoryRunsIntoData, position, -1});
+        occupied.push_back({EntryBegin(e), EntryEnd(e), position});
+    }
+
+    // One sweep in order of placement: an entry that begins before the farthest
+    // end reached so far overlaps the entry that reached it.
+    std::sort(occupied.begin(), occupied.end(), [](const Range &a, const Range &b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.entry < b.entry;
+    });
+    qint64 reach = 0;
+    int reacher = -1;
+    for (const Range &r : occupied) {
+        if (reacher >= 0 && r.begin < reach)
+            problems.push_back({ArchiveProblem::Kind::Overlap, r.entry, reacher});
+        if (r.end > reach) {
+            reach = r.end;
+            reacher = r.entry;
+        }
+    }
+}
+
+void ArchiveChecker::CheckData(std::vector<ArchiveProblem> &problems)
+{
+    const qint64 fileSize = imgFile.size();
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const IMGDirectoryEntry &e = directory[i].entry;
+        if (onEntry)
+            onEntry(int(i), EntryName(e));
+        const qint64 begin = EntryBegin(e);
+        const qint64 end = std::min(EntryEnd(e), fileSize);
+        bool ok = true;
+        for (qint64 at = begin; ok && at < end; at += kReadPiece) {
+            const qint64 wanted = std::min(kReadPiece, end - at);
+            const QByteArray piece = ArchiveIO::ReadAt(imgFile, at, wanted, &ok);
+            ok = ok && piece.size() == wanted;
+        }
+        if (!ok)
+            problems.push_back({ArchiveProblem::Kind::UnreadableData, int(i), -1});
+    }
+}
+
+qint64 ArchiveChecker::DirectoryBytes() const
+{
+    const qint64 records = DIRECTORY_RECORD_SIZE * qint64(directory.size());
+    return version == 2 ? VER2_HEADER_SIZE + records : records;
+}
+
+ArchiveSpace ArchiveChecker::MeasureSpace() const
+{
+    ArchiveSpace space;
+    space.dataFileBytes = imgFile.size();
+    space.directoryBytes = DirectoryBytes();
+
+    std::vector<Range> entries;
+    entries.reserve(directory.size() + 1);
+    for (size_t i = 0; i < directory.size(); ++i)
+        entries.push_back({EntryBegin(directory[i].entry), EntryEnd(directory[i].entry), int(i)});
+    space.referencedBytes = CoveredBytes(entries, space.dataFileBytes);
+
+    if (version == 2)
+        entries.push_back({0, space.directoryBytes, -1});
+    space.unreferencedBytes = space.dataFileBytes - CoveredBytes(entries, space.dataFileBytes);
+    return space;
+}

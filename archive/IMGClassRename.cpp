@@ -1,0 +1,54 @@
+#include "archive/IMGClass.h"
+
+namespace {
+
+// Names the import could never make from a file name: empty, "." and "..",
+// or holding a path separator or a zero byte.
+bool IsFileName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
+}
+
+} // namespace
+
+bool IMGClass::RenameEntry(int row, const QString &newName)
+{
+    if (version == 0 || row < 0 || size_t(row) >= directory.size())
+        return false;
+
+    const QByteArray utf8 = newName.toUtf8();
+    if (utf8.size() > MAX_ENTRY_NAME_BYTES) {
+        emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 太长")});
+        return false;
+    }
+    if (!IsFileName(newName)) {
+        emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 不合法")});
+        return false;
+    }
+
+    IMGDirectoryEntryWrap renamed = directory[size_t(row)];
+    SetEntryName(renamed.entry, utf8);
+    renamed.nameHash = NameHash(renamed.entry.name);
+    // Another entry of the same name (ASCII case ignored) would make the two
+    // indistinguishable to every lookup; the entry itself may change its case.
+    const auto range = nameIndex.equal_range(renamed.nameHash);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second != row && SameEntryName(directory[size_t(it->second)].entry, renamed.entry)) {
+            emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 已存在")});
+            return false;
+        }
+    }
+
+    BeginDirectoryChange();
+    directory[size_t(row)] = renamed;
+    RebuildNameIndex();
+    QString failedPath;
+    if (!CommitDirectoryChange(false, &failedPath)) {
+        // The old directory is back in memory and on the disk.
+        ReportWriteFailure(failedPath);
+        return false;
+    }
+    AnnounceDirectory();
+    return true;
+}

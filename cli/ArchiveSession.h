@@ -1,0 +1,30 @@
+#pragma once
+
+#include "archive/IMGClass.h"
+
+#include <QString>
+
+class ProgressPrinter;
+
+// The command line's side of the engine: one IMGClass whose signals drive the
+// progress bar and print every error, as the window's progress dialog and
+// error box do.
+class ArchiveSession
+{
+public:
+    explicit ArchiveSession(ProgressPrinter &progress);
+
+    // Opens an archive that already exists; false after saying why. A missing
+    // file is not created, and a file that is neither version 2 nor has its
+    // .dir beside it is not taken for an empty version 1 archive.
+    bool Open(const QString &path);
+
+    // Errors reported by the engine so far.
+    int Errors() const { return errors; }
+
+    IMGClass img;
+
+private:
+    ProgressPrinter &progress;
+    int errors = 0;
+};

@@ -1,0 +1,11 @@
+#include "cli/CliCommands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrevale-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OSTREVALE_VERSION));
+    return CliCommands().Run(QCoreApplication::arguments());
+}

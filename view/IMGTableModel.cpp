@@ -1,0 +1,74 @@
+#include "view/IMGTableModel.h"
+
+IMGTableModel::IMGTableModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+IMGTableModel::~IMGTableModel() = default;
+
+// A table has rows and columns only at the top level; a cell has no children.
+int IMGTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(entries.size());
+}
+
+int IMGTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant IMGTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(entries.size()))
+        return QVariant();
+
+    if (role == Qt::TextAlignmentRole) {
+        if (index.column() == NameColumn)
+            return int(Qt::AlignLeft | Qt::AlignVCenter);
+        return int(Qt::AlignCenter);
+    }
+    if (role != Qt::DisplayRole)
+        return QVariant();
+
+    // Numbers go to the view as numbers: the delegate groups their digits in
+    // the user's locale and the proxy compares them numerically.
+    const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
+    switch (index.column()) {
+    case NameColumn:
+        return EntryName(entry);
+    case SizeColumn:
+        return qint64(entry.size) * SECTOR_SIZE / 1024;
+    case NumberColumn:
+        return index.row();
+    case OffsetColumn:
+        return SectorToBytes(entry.offset);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return QVariant();
+    switch (section) {
+    case NameColumn:
+        return QStringLiteral("文件名");
+    case SizeColumn:
+        return QStringLiteral("大小(KB)");
+    case NumberColumn:
+        return QStringLiteral("序号");
+    case OffsetColumn:
+        return QStringLiteral("偏移量");
+    default:
+        return QVariant();
+    }
+}
+
+void IMGTableModel::SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntries)
+{
+    beginResetModel();
+    entries = newEntries;
+    endResetModel();
+}

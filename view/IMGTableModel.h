@@ -1,0 +1,30 @@
+#pragma once
+
+#include "archive/IMGFormat.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+// The entry table: a copy of the archive's directory, one row per entry in
+// directory order, so that model row i is always directory entry i. Sorting and
+// filtering happen in a QSortFilterProxyModel in front of it.
+class IMGTableModel : public QAbstractTableModel
+{
+public:
+    enum Column { NameColumn = 0, SizeColumn = 1, NumberColumn = 2, OffsetColumn = 3, ColumnCount = 4 };
+
+    explicit IMGTableModel(QObject *parent = nullptr);
+    ~IMGTableModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Replaces every row with the given directory in one model reset.
+    void SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntries);
+
+private:
+    std::vector<IMGDirectoryEntryWrap> entries;
+};
