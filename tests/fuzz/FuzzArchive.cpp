@@ -1,5 +1,6 @@
 #include "FuzzArchive.h"
 
+#include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
@@ -51,8 +52,8 @@ public:
 void EmptyFolder(const QString &path)
 {
     QDir folder(path);
-    for (const QFileInfo &info : folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                      QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &info :
+         folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         if (info.isDir() && !info.isSymLink())
             QDir(info.filePath()).removeRecursively();
         else
@@ -230,6 +231,25 @@ int FuzzArchiveInput(const uint8_t *data, size_t size)
         Require(wrap.nameHash == NameHash(wrap.entry.name), "every name has its hash");
     }
 
+    // Check, as the command line's check does: it reads every entry and changes nothing.
+    {
+        const qint64 imgSize = img.imgFile.size();
+        ArchiveChecker checker(img);
+        int visited = 0;
+        checker.onEntry = [&visited](int, const QString &) { ++visited; };
+        const std::vector<ArchiveProblem> problems = checker.Check();
+        Require(visited == int(img.directory.size()), "the checker visits every entry");
+        for (const ArchiveProblem &problem : problems)
+            Require(problem.entry >= 0 && problem.entry < int(img.directory.size()) &&
+                        problem.other < int(img.directory.size()),
+                    "every problem names entries of the archive");
+        const ArchiveSpace space = checker.MeasureSpace();
+        Require(space.referencedBytes >= 0 && space.unreferencedBytes >= 0 &&
+                    space.referencedBytes + space.unreferencedBytes <= space.dataFileBytes,
+                "the space adds up");
+        Require(img.imgFile.size() == imgSize, "checking changes nothing");
+    }
+
     QSet<QString> known = {QStringLiteral("a.img"), QStringLiteral("a.dir"), QStringLiteral("src"),
                            QStringLiteral("out"), QStringLiteral("src/fuzz.bin")};
     QStringListModel model;
@@ -330,6 +350,10 @@ int FuzzArchiveInput(const uint8_t *data, size_t size)
         Require(img.OpenArchive(path), "a rebuilt archive opens");
         Require(img.directory.size() == old.size(), "a rebuild keeps every entry");
         RequireDirectoryBeforeData(img, "a rebuilt version 2 directory lies before the data");
+        for (const ArchiveProblem &problem : ArchiveChecker(img).Check())
+            Require(problem.kind != ArchiveProblem::Kind::Overlap &&
+                        problem.kind != ArchiveProblem::Kind::DirectoryRunsIntoData,
+                    "a rebuilt archive has no overlapping data");
         const EntryBytes after = ReadEntries(img);
         for (size_t i = 0; i < old.size(); ++i) {
             Require(SameEntryName(old[i].entry, img.directory[i].entry) &&
