@@ -21,6 +21,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target fuzz_archive -j 2
 
 mkdir -p "$build/corpus" "$build/findings"
+# Each input writes a few small files; a memory-backed temporary folder keeps that cheap.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 exec "$build/tests/fuzz/fuzz_archive" "$build/corpus" tests/fuzz/corpus tests/fuzz/regressions \

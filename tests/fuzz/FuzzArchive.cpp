@@ -335,6 +335,27 @@ int FuzzArchiveInput(const uint8_t *data, size_t size)
         before = after;
     }
 
+    // Rename the last entry: only its name changes, or nothing at all.
+    if (!img.directory.empty()) {
+        const int last = int(img.directory.size()) - 1;
+        const std::vector<IMGDirectoryEntryWrap> old = img.directory;
+        errors.clear();
+        const bool renamed = img.RenameEntry(last, QStringLiteral("renamed.bin"));
+        Require(renamed == errors.isEmpty(), "a rename fails with one message or succeeds without one");
+        RequireConsistent(img, path, "the directory on the disk matches after a rename");
+        Require(img.directory.size() == old.size(), "a rename keeps every entry");
+        for (size_t i = 0; i < old.size(); ++i) {
+            const IMGDirectoryEntry &now = img.directory[i].entry;
+            Require(now.offset == old[i].entry.offset && now.size == old[i].entry.size,
+                    "a rename moves no data");
+            if (!renamed || int(i) != last)
+                Require(SameRecord(now, old[i].entry), "a rename changes one record at most");
+        }
+        if (renamed)
+            Require(EntryName(img.directory[size_t(last)].entry) == QLatin1String("renamed.bin"),
+                    "a renamed entry has its new name");
+    }
+
     // Rebuild, when the new layout stays small, and open the result.
     qint64 layout = 0;
     for (const IMGDirectoryEntryWrap &wrap : img.directory)

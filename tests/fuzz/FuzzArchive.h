@@ -1,7 +1,8 @@
 #pragma once
 
-// One fuzz input, run through every operation of the engine on a scratch copy
-// of the archive it describes. Shared by the libFuzzer target and the test that
+// One fuzz input, run through every operation of the engine (open, check,
+// export, delete, import, rename, rebuild) on a scratch copy of the archive it
+// describes. Shared by the libFuzzer target and the test that
 // replays the committed corpus, so both run exactly the same code.
 //
 // Input layout:
