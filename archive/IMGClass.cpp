@@ -252,10 +252,11 @@ bool IMGClass::ReplaceVER1Directory()
     const QString dirPath = dirFile.fileName();
     const QString next = NextDirectoryFileName(dirPath);
     QFile nextFile(next);
-    if (!ArchiveIO::Open(nextFile, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        // A folder that takes no new files: the old way, in place, is all there is.
+    // A folder that takes no new files, or a .dir that is a link a rename would
+    // replace by a plain file: the old way, in place, is all there is.
+    if (QFileInfo(dirPath).isSymLink() ||
+        !ArchiveIO::Open(nextFile, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return WriteVER1Directory(dirFile) && ArchiveIO::Sync(dirFile);
-    }
     nextFile.setPermissions(dirFile.permissions());
     if (!WriteVER1Directory(nextFile) || !ArchiveIO::Sync(nextFile)) {
         nextFile.close();

@@ -31,6 +31,7 @@ private slots:
     void directoryOverDataIsMovedFirst();
     void failedDirectoryWriteKeepsOldDirectory_data();
     void failedDirectoryWriteKeepsOldDirectory();
+    void linkedDirectoryFileStaysALink();
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -285,6 +286,25 @@ void TestDelete::failedDirectoryWriteKeepsOldDirectory()
     img.DeleteEntries(rows({0}));
     QCOMPARE(VerifyArchive(p, version, after, &img), QString());
 #endif
+}
+
+// The new directory normally replaces the .dir by a rename; a .dir that is a
+// link keeps being one, and the file it points at takes the new directory.
+void TestDelete::linkedDirectoryFileStaysALink()
+{
+    const QString p = archive(1);
+    const QString real = path("elsewhere.dir");
+    QVERIFY(QFile::rename(DirPathFor(p), real));
+    QVERIFY(QFile::link(real, DirPathFor(p)));
+    Contents expected = Snapshot(p, 1);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    img.DeleteEntries(rows({1, 3}));
+    expected.erase(expected.begin() + 3);
+    expected.erase(expected.begin() + 1);
+    QVERIFY(QFileInfo(DirPathFor(p)).isSymLink());
+    QCOMPARE(QFileInfo(real).size(), qint64(3 * 32));
+    QCOMPARE(VerifyArchive(p, 1, expected, &img), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDelete)
