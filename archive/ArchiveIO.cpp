@@ -26,7 +26,7 @@ struct Plan
     int failAt = 0;     // 0: never
     int crashAfter = 0; // 0: never
     int steps = 0;
-    int stepsOfKind[5] = {};
+    int stepsOfKind[6] = {};
 };
 
 Plan &CurrentPlan()
@@ -43,6 +43,7 @@ Plan &CurrentPlan()
                             : kind == "resize" ? Step::Resize
                             : kind == "rename" ? Step::Rename
                             : kind == "remove" ? Step::Remove
+                            : kind == "open"   ? Step::Open
                                                : Step::Any;
         }
         plan.crashAfter = qgetenv("OSTREVALE_CRASH_AFTER_STEP").toInt();
@@ -79,8 +80,10 @@ int StepsTaken()
 bool BeforeStep(Step kind)
 {
     Plan &plan = CurrentPlan();
-    ++plan.steps;
     const int ofKind = ++plan.stepsOfKind[int(kind)];
+    if (kind == Step::Open)
+        return !(plan.failKind == Step::Open && ofKind == plan.failAt);
+    ++plan.steps;
     if (plan.failAt > 0) {
         const int n = plan.failKind == Step::Any ? plan.steps : ofKind;
         if ((plan.failKind == Step::Any || plan.failKind == kind) && n == plan.failAt)
@@ -116,6 +119,12 @@ void AfterStep()
 #endif
 
 namespace ArchiveIO {
+
+bool Open(QFile &file, QIODevice::OpenMode mode)
+{
+    FAULT_BEFORE(Open);
+    return file.open(mode);
+}
 
 bool Seek(QFile &file, qint64 position)
 {

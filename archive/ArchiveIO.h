@@ -10,6 +10,8 @@
 // (write, resize, rename, remove) is also a fault point (see FaultInjection).
 namespace ArchiveIO {
 
+// Opens one of the archive's own files (or a temporary beside them).
+bool Open(QFile &file, QIODevice::OpenMode mode);
 bool Seek(QFile &file, qint64 position);
 // Writes all `size` bytes at the current position, or reports failure.
 bool Write(QFile &file, const char *data, qint64 size);
@@ -51,11 +53,13 @@ bool SyncFolderOf(const QString &path);
 // Test-only: makes a chosen changing step fail, or ends the process right
 // after it, to prove the engine's write order. The plan is read from the
 // environment on first use (OSTREVALE_FAIL_STEP="kind:n", kind one of
-// write, resize, rename, remove, any; OSTREVALE_CRASH_AFTER_STEP="n") and
-// can be set directly by in-process tests.
+// write, resize, rename, remove, open, any; OSTREVALE_CRASH_AFTER_STEP="n") and
+// can be set directly by in-process tests. Opening (kind open) can be made to
+// fail like a write-protected file or folder; it changes nothing, so it is not
+// counted among the steps of kind any and ends no process.
 namespace FaultInjection {
 
-enum class Step { Any, Write, Resize, Rename, Remove };
+enum class Step { Any, Write, Resize, Rename, Remove, Open };
 
 void Reset();                  // forget every plan and count
 void FailAt(Step kind, int n); // the n-th step of that kind (1-based) fails

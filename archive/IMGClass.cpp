@@ -43,7 +43,7 @@ QString IMGClass::ImgFileName() const
 bool IMGClass::OpenArchive(const QString &path)
 {
     imgFile.setFileName(path);
-    if (!imgFile.open(kArchiveMode)) {
+    if (!ArchiveIO::Open(imgFile, kArchiveMode)) {
         emit ErrorOccoured({QStringLiteral("打开 "), path, QStringLiteral(" 失败")});
         return false;
     }
@@ -94,8 +94,14 @@ bool IMGClass::OpenArchive(const QString &path)
         }
     }
 
+    // A directory that was being written when the process stopped never
+    // replaced the real one; it is only litter now.
+    const QString dirNext = NextDirectoryFileName(dirPath);
+    if (QFileInfo(dirNext).isFile())
+        ArchiveIO::RemoveFile(dirNext);
+
     dirFile.setFileName(dirPath);
-    if (!dirFile.open(kArchiveMode)) {
+    if (!ArchiveIO::Open(dirFile, kArchiveMode)) {
         imgFile.close();
         emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
         return false;
@@ -171,11 +177,11 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
 
     // Both files are opened before either is emptied, so a failure leaves
     // whatever stood at these paths as it was.
-    if (!img.open(QIODevice::ReadWrite)) {
+    if (!ArchiveIO::Open(img, QIODevice::ReadWrite)) {
         emit ErrorOccoured({QStringLiteral("创建 "), path, QStringLiteral(" 失败")});
         return false;
     }
-    if (newVersion == 1 && !dir.open(QIODevice::ReadWrite)) {
+    if (newVersion == 1 && !ArchiveIO::Open(dir, QIODevice::ReadWrite)) {
         img.close();
         if (!imgExisted)
             img.remove();
@@ -183,18 +189,21 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
         return false;
     }
 
-    if (!ArchiveIO::Resize(img, 0)) {
-        ReportWriteFailure(path);
-        return false;
-    }
+    // Whatever instant the process stops at, the files hold the old archive or a
+    // valid empty one: version 1 empties the directory before the data file,
+    // version 2 writes the empty header before cutting off what followed it.
     if (newVersion == 1) {
         if (!ArchiveIO::Resize(dir, 0)) {
             ReportWriteFailure(dirPath);
             return false;
         }
+        if (!ArchiveIO::Resize(img, 0)) {
+            ReportWriteFailure(path);
+            return false;
+        }
     } else {
         const QByteArray header("VER2\0\0\0\0", 8);
-        if (!ArchiveIO::WriteAt(img, 0, header)) {
+        if (!ArchiveIO::WriteAt(img, 0, header) || !ArchiveIO::Resize(img, header.size())) {
             ReportWriteFailure(path);
             return false;
         }
@@ -226,7 +235,44 @@ bool IMGClass::WriteVER2Directory(QFile &file)
 
 bool IMGClass::WriteDirectoryBack()
 {
-    return version == 1 ? WriteVER1Directory(dirFile) : WriteVER2Directory(imgFile);
+    return version == 1 ? ReplaceVER1Directory() : WriteVER2Directory(imgFile);
+}
+
+QString IMGClass::NextDirectoryFileName(const QString &dirPath)
+{
+    return dirPath + QStringLiteral(".writing");
+}
+
+bool IMGClass::ReplaceVER1Directory()
+{
+    // Rewritten in place, a shorter directory would first stand in front of the
+    // stale tail of the longer one, and a torn write could leave a length that is
+    // no multiple of 32. So the new directory is written whole beside the old one
+    // and renamed over it: the .dir file is always wholly old or wholly new.
+    const QString dirPath = dirFile.fileName();
+    const QString next = NextDirectoryFileName(dirPath);
+    QFile nextFile(next);
+    // A folder that takes no new files, or a .dir that is a link a rename would
+    // replace by a plain file: the old way, in place, is all there is.
+    if (QFileInfo(dirPath).isSymLink() ||
+        !ArchiveIO::Open(nextFile, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return WriteVER1Directory(dirFile) && ArchiveIO::Sync(dirFile);
+    nextFile.setPermissions(dirFile.permissions());
+    if (!WriteVER1Directory(nextFile) || !ArchiveIO::Sync(nextFile)) {
+        nextFile.close();
+        ArchiveIO::RemoveFile(next);
+        return false;
+    }
+    nextFile.close();
+    // Closed first: some systems refuse to replace a file that is open.
+    dirFile.close();
+    const bool replaced = ArchiveIO::ReplaceFile(next, dirPath);
+    if (replaced)
+        ArchiveIO::SyncFolderOf(dirPath);
+    else
+        ArchiveIO::RemoveFile(next);
+    const bool reopened = ArchiveIO::Open(dirFile, kArchiveMode);
+    return replaced && reopened;
 }
 
 QString IMGClass::DirectoryFileName() const

@@ -65,6 +65,9 @@ private:
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
     // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
+    // Version 1: the new directory file replaces the old one in a single rename.
+    bool ReplaceVER1Directory();
+    static QString NextDirectoryFileName(const QString &dirPath);
     QString DirectoryFileName() const;
     void ReportWriteFailure(const QString &path);
     // Hands a copy of the directory to whoever listens (no copy when nobody does).

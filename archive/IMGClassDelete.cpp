@@ -1,5 +1,8 @@
 #include "archive/IMGClass.h"
 
+#include <algorithm>
+#include <climits>
+
 void IMGClass::DeleteEntries(const QModelIndexList &rows)
 {
     if (version == 0)
@@ -27,7 +30,8 @@ void IMGClass::DeleteEntries(const QModelIndexList &rows)
     QString failedPath;
     if (version == 2) {
         if (directory.empty()) {
-            freeDirectorySlots += removed;
+            // Saturating: the room before may already have been the largest count held.
+            freeDirectorySlots = int(std::min<qint64>(qint64(freeDirectorySlots) + removed, INT_MAX));
         } else if (!MakeDirectoryRoom(false, &dataWritten)) {
             // Only an archive whose directory already lay over entry data gets here.
             failedPath = imgFile.fileName();

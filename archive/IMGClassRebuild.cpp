@@ -35,11 +35,11 @@ void IMGClass::Rebuild()
 
     QFile newImg(imgTemp);
     QFile newDir(dirTemp);
-    if (!newImg.open(kTemporaryMode)) {
+    if (!ArchiveIO::Open(newImg, kTemporaryMode)) {
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
         return;
     }
-    if (version == 1 && !newDir.open(kTemporaryMode)) {
+    if (version == 1 && !ArchiveIO::Open(newDir, kTemporaryMode)) {
         newImg.close();
         ArchiveIO::RemoveFile(imgTemp);
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});

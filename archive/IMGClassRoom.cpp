@@ -138,6 +138,8 @@ bool IMGClass::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataW
         }
     }
     // The old place is left as it is: it becomes room for the directory.
+    const quint32 from = wrap.entry.offset;
+    const quint16 movedSize = wrap.entry.size;
     wrap.entry.offset = target;
     NoteEntryOffset(position);
 
@@ -153,6 +155,17 @@ bool IMGClass::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataW
                 return false;
             committedDirectory[size_t(position)] = wrap;
         }
+    }
+
+    // Entries that begin at the same sector and are no longer hold a prefix of the
+    // bytes just copied: they follow the copy instead of being copied again, so
+    // data that many records share is moved once. (Without this, a hostile archive
+    // with many large records on one sector doubled its file with every move.)
+    for (int s = LowestEntry();
+         s >= 0 && directory[size_t(s)].entry.offset == from && directory[size_t(s)].entry.size <= movedSize;
+         s = LowestEntry()) {
+        directory[size_t(s)].entry.offset = target;
+        NoteEntryOffset(s);
     }
     return true;
 }

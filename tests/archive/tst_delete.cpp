@@ -31,6 +31,7 @@ private slots:
     void directoryOverDataIsMovedFirst();
     void failedDirectoryWriteKeepsOldDirectory_data();
     void failedDirectoryWriteKeepsOldDirectory();
+    void linkedDirectoryFileStaysALink();
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -246,10 +247,11 @@ void TestDelete::directoryOverDataIsMovedFirst()
 void TestDelete::failedDirectoryWriteKeepsOldDirectory_data()
 {
     QTest::addColumn<int>("version");
-    QTest::addColumn<bool>("failResize");
-    QTest::newRow("version 1, records") << 1 << false;
-    QTest::newRow("version 1, cutting the file") << 1 << true;
-    QTest::newRow("version 2, header and records") << 2 << false;
+    QTest::addColumn<int>("failingStep"); // FaultInjection::Step
+    const int write = 1, rename = 3;
+    QTest::newRow("version 1, records") << 1 << write;
+    QTest::newRow("version 1, putting the new directory file in place") << 1 << rename;
+    QTest::newRow("version 2, header and records") << 2 << write;
 }
 
 void TestDelete::failedDirectoryWriteKeepsOldDirectory()
@@ -258,14 +260,16 @@ void TestDelete::failedDirectoryWriteKeepsOldDirectory()
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
 #else
     QFETCH(int, version);
-    QFETCH(bool, failResize);
+    QFETCH(int, failingStep);
+    QCOMPARE(int(FaultInjection::Step::Write), 1);
+    QCOMPARE(int(FaultInjection::Step::Rename), 3);
     const QString p = archive(version);
     const Contents before = Snapshot(p, version);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     const int room = img.freeDirectorySlots;
     SignalLog log(img);
-    FaultInjection::FailAt(failResize ? FaultInjection::Step::Resize : FaultInjection::Step::Write, 1);
+    FaultInjection::FailAt(FaultInjection::Step(failingStep), 1);
     img.DeleteEntries(rows({0, 3}));
     FaultInjection::Reset();
 
@@ -275,7 +279,32 @@ void TestDelete::failedDirectoryWriteKeepsOldDirectory()
     if (version == 2)
         QCOMPARE(img.freeDirectorySlots, room);
     QCOMPARE(VerifyArchive(p, version, before, &img), QString());
+    QVERIFY(!QFileInfo::exists(DirPathFor(p) + ".writing"));
+    // The archive stays usable: the next delete goes through.
+    Contents after = before;
+    after.erase(after.begin());
+    img.DeleteEntries(rows({0}));
+    QCOMPARE(VerifyArchive(p, version, after, &img), QString());
 #endif
+}
+
+// The new directory normally replaces the .dir by a rename; a .dir that is a
+// link keeps being one, and the file it points at takes the new directory.
+void TestDelete::linkedDirectoryFileStaysALink()
+{
+    const QString p = archive(1);
+    const QString real = path("elsewhere.dir");
+    QVERIFY(QFile::rename(DirPathFor(p), real));
+    QVERIFY(QFile::link(real, DirPathFor(p)));
+    Contents expected = Snapshot(p, 1);
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    img.DeleteEntries(rows({1, 3}));
+    expected.erase(expected.begin() + 3);
+    expected.erase(expected.begin() + 1);
+    QVERIFY(QFileInfo(DirPathFor(p)).isSymLink());
+    QCOMPARE(QFileInfo(real).size(), qint64(3 * 32));
+    QCOMPARE(VerifyArchive(p, 1, expected, &img), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDelete)
