@@ -6,7 +6,7 @@ OSTREVALE_PACKAGES=(
     cmake g++ make ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5svg5
     fonts-wqy-microhei
-    desktop-file-utils
+    desktop-file-utils appstream
 )
 
 ostrevale_missing_packages() {

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the editor's three icons into app/Resources/ (standard library only).
+"""Draws the editor's icons (standard library only).
 
+Into app/Resources/, compiled into the program:
     ostrevale.png  256x256  a document sheet with a disc, labelled IMG
     vc.png          32x32   a version 1 archive: a disc with the digit 1
     sa.png          32x32   a version 2 archive: a disc with the digit 2
+Into packaging/icons/hicolor/NxN/apps/, installed for desktops' menus:
+    ostrevale.png  the same program icon at 16, 32, 48, 64 and 128 pixels
+                   (the 256 one is installed from app/Resources/)
 
 Every pixel is the average of 4x4 samples, so edges are smooth. Run it again
 after changing a picture and commit the PNGs.
@@ -16,6 +20,7 @@ import sys
 import zlib
 
 SAMPLES = 4
+HICOLOR_SIZES = (16, 32, 48, 64, 128)
 
 # 5x7 pixel glyphs, one string per row.
 GLYPHS = {
@@ -57,17 +62,22 @@ def over(dst, src):
     return (mix(sr, dr), mix(sg, dg), mix(sb, db), a)
 
 
-def render(size, layers):
-    """layers: functions (x, y) -> colour or None, painted bottom to top."""
+def render(size, layers, design=None):
+    """layers: functions (x, y) -> colour or None, painted bottom to top, drawn on a
+    design x design square (size by default) and scaled down to size x size."""
+    design = design or size
+    scale = design / size
+    # A smaller picture takes more samples per pixel, so thin lines still count.
+    samples = max(SAMPLES, math.ceil(SAMPLES * scale))
     pixels = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = px + (sx + 0.5) / SAMPLES
-                    y = py + (sy + 0.5) / SAMPLES
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) * scale
+                    y = (py + (sy + 0.5) / samples) * scale
                     colour = (0.0, 0.0, 0.0, 0.0)
                     for layer in layers:
                         c = layer(x, y)
@@ -78,8 +88,7 @@ def render(size, layers):
                     acc[1] += colour[1] * colour[3]
                     acc[2] += colour[2] * colour[3]
                     acc[3] += colour[3]
-            n = SAMPLES * SAMPLES
-            a = acc[3] / n
+            a = acc[3] / (samples * samples)
             if a > 0:
                 rgb = [acc[i] / acc[3] for i in range(3)]
             else:
@@ -143,7 +152,7 @@ def sheet(x0, y0, x1, y1, fold, border, paper, flap):
     return layer
 
 
-def main_icon():
+def main_icon(size=256):
     white = hexcolour("#fbfcfd")
     flap = hexcolour("#c9d3dc")
     shadow = lambda x, y: hexcolour("#000000", 0.18) if 44 <= x < 222 and 22 <= y < 250 else None
@@ -153,7 +162,7 @@ def main_icon():
         text("IMG", 52, 52, 6.4, hexcolour("#1f4e79")),
         disc(125, 170, 58, 10, hexcolour("#6b7785"), hexcolour("#b8c4cf"), hexcolour("#f4f8fb")),
     ]
-    return render(256, layers)
+    return render(size, layers, design=256)
 
 
 def small_icon(digit, face, rim):
@@ -171,6 +180,10 @@ def main():
     write_png(os.path.join(out, "ostrevale.png"), 256, 256, main_icon())
     write_png(os.path.join(out, "vc.png"), 32, 32, small_icon("1", hexcolour("#f3a6c8"), hexcolour("#a0205e")))
     write_png(os.path.join(out, "sa.png"), 32, 32, small_icon("2", hexcolour("#f5c77a"), hexcolour("#8a4b08")))
+    for size in HICOLOR_SIZES:
+        folder = os.path.join(root, "packaging", "icons", "hicolor", f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        write_png(os.path.join(folder, "ostrevale.png"), size, size, main_icon(size))
     return 0
 
 
