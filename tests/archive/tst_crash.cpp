@@ -51,6 +51,7 @@ int RunChild(const QString &operation, const QStringList &args)
     return 0;
 }
 
+#ifdef OSTREVALE_FAULT_INJECTION
 // The files an import may be given: new names, and names of entries it replaces.
 const std::map<QString, QByteArray> &Sources()
 {
@@ -80,6 +81,7 @@ QStringList Names(const Contents &contents)
         names << QString::fromUtf8(e.name);
     return names;
 }
+#endif
 
 } // namespace
 
