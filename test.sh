@@ -8,7 +8,8 @@ ostrevale_install_deps
 
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DOSTREVALE_SANITIZE=ON -DOSTREVALE_FAULT_INJECTION=ON -DOSTREVALE_BUILD_TESTS=ON
+    -DOSTREVALE_SANITIZE=ON -DOSTREVALE_FAULT_INJECTION=ON -DOSTREVALE_BUILD_TESTS=ON \
+    -DOSTREVALE_BUILD_BENCH=ON
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" "$@"

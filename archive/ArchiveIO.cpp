@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -190,6 +191,97 @@ bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer)
     }
     buffer.resize(int(done));
     return true;
+}
+
+namespace {
+
+// The portable copy: one read of the whole range, one write.
+bool CopyThroughBuffer(QFile &from, qint64 fromPosition, QFile &to, qint64 toPosition, qint64 size,
+                       QByteArray &buffer, qint64 *copied)
+{
+    if (!ReadInto(from, fromPosition, size, buffer))
+        return false;
+    *copied = buffer.size();
+    return buffer.isEmpty() || (Seek(to, toPosition) && Write(to, buffer));
+}
+
+} // namespace
+
+bool CopyRange(QFile &from, qint64 fromPosition, QFile &to, qint64 toPosition, qint64 size,
+               QByteArray &buffer, qint64 *copied)
+{
+    qint64 ignored = 0;
+    if (!copied)
+        copied = &ignored;
+    *copied = 0;
+    if (size < 0 || fromPosition < 0 || toPosition < 0)
+        return false;
+#ifdef Q_OS_LINUX
+    const qint64 wanted = qMin(size, qMax<qint64>(0, from.size() - fromPosition));
+    if (wanted == 0)
+        return true;
+    // Both files must be unbuffered: the kernel copy bypasses Qt's buffers.
+    if (!from.isOpen() || !to.isOpen() || !(from.openMode() & QIODevice::Unbuffered) ||
+        !(to.openMode() & QIODevice::Unbuffered))
+        return CopyThroughBuffer(from, fromPosition, to, toPosition, size, buffer, copied);
+    FAULT_BEFORE(Write);
+    loff_t in = fromPosition;
+    loff_t out = toPosition;
+    while (*copied < wanted) {
+        const ssize_t n =
+            ::copy_file_range(from.handle(), &in, to.handle(), &out, size_t(wanted - *copied), 0);
+        if (n < 0 && *copied == 0 &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
+            // This system or this pair of files cannot copy in the kernel.
+            if (!ReadInto(from, fromPosition, wanted, buffer))
+                return false;
+            *copied = buffer.size();
+            if (!Seek(to, toPosition))
+                return false;
+            qint64 done = 0;
+            while (done < buffer.size()) {
+                const qint64 w = to.write(buffer.constData() + done, buffer.size() - done);
+                if (w <= 0)
+                    return false;
+                done += w;
+            }
+            break;
+        }
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break; // the source ended earlier than its size said
+        *copied += n;
+    }
+    FAULT_AFTER();
+    return true;
+#else
+    return CopyThroughBuffer(from, fromPosition, to, toPosition, size, buffer, copied);
+#endif
+}
+
+void StartWriteback(QFile &file, qint64 position, qint64 size)
+{
+#ifdef Q_OS_LINUX
+    if (file.isOpen() && size > 0)
+        ::sync_file_range(file.handle(), off64_t(position), off64_t(size), SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(position);
+    Q_UNUSED(size);
+#endif
+}
+
+void DropCachedRange(QFile &file, qint64 position, qint64 size)
+{
+#ifdef Q_OS_LINUX
+    if (file.isOpen() && size > 0)
+        ::posix_fadvise(file.handle(), off_t(position), off_t(size), POSIX_FADV_DONTNEED);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(position);
+    Q_UNUSED(size);
+#endif
 }
 
 QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok)

@@ -29,6 +29,18 @@ QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok = nullptr)
 // Like ReadAt, into a buffer that the caller reuses, so copying many entries
 // allocates once for the largest. False when the read itself failed.
 bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer);
+// Copies up to `size` bytes of `from` at `fromPosition` to `to` at `toPosition`,
+// fewer when `from` ends earlier; `*copied` gets the count. Copies inside the
+// kernel where the system can (no trip through this process's memory), else
+// through `buffer`, which the caller reuses. Nothing to copy is no write.
+bool CopyRange(QFile &from, qint64 fromPosition, QFile &to, qint64 toPosition, qint64 size,
+               QByteArray &buffer, qint64 *copied = nullptr);
+// Starts writing the given bytes of `file` to the disk without waiting for them,
+// so that a later Sync finds less to do. Only a hint: it changes no result.
+void StartWriteback(QFile &file, qint64 position, qint64 size);
+// Tells the system that the given bytes of `file` will not be read again, so
+// their cached pages may go now rather than all at once when the file is deleted.
+void DropCachedRange(QFile &file, qint64 position, qint64 size);
 // Atomically puts `from` in the place of `to`, replacing an existing `to`.
 bool ReplaceFile(const QString &from, const QString &to);
 bool RemoveFile(const QString &path);

@@ -24,10 +24,11 @@ QString ExportFileName(const QString &name)
     return safe;
 }
 
-bool IsSameFile(const QString &a, const QString &b)
+// Whether `path` names one of the files whose canonical paths are given.
+bool IsOneOf(const QString &path, const QStringList &canonicalPaths)
 {
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && canonicalPaths.contains(canonical);
 }
 
 } // namespace
@@ -40,7 +41,14 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         return;
     }
 
-    QByteArray buffer; // one buffer, as large as the largest entry exported
+    // The archive's own files, resolved once rather than for every entry.
+    QStringList ownFiles;
+    for (const QString &own : {imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
+        const QString canonical = own.isEmpty() ? QString() : QFileInfo(own).canonicalFilePath();
+        if (!canonical.isEmpty())
+            ownFiles << canonical;
+    }
+    QByteArray buffer; // used only where the system cannot copy in the kernel
     for (const QModelIndex &index : rows) {
         if (index.row() < 0 || size_t(index.row()) >= directory.size())
             continue;
@@ -54,17 +62,14 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         const QString fileName = ExportFileName(name);
         const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? name : fileName);
         // Never truncate one of the archive's own files by exporting onto it.
-        const bool ownFile = IsSameFile(outPath, imgFile.fileName()) ||
-                             (version == 1 && IsSameFile(outPath, dirFile.fileName()));
         QFile file(outPath);
-        if (fileName.isEmpty() || ownFile ||
+        if (fileName.isEmpty() || IsOneOf(outPath, ownFiles) ||
             !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
             return;
         }
-        const bool written = ArchiveIO::ReadInto(imgFile, SectorToBytes(entry.offset),
-                                                 qint64(entry.size) * SECTOR_SIZE, buffer) &&
-                             (buffer.isEmpty() || ArchiveIO::Write(file, buffer));
+        const bool written = ArchiveIO::CopyRange(imgFile, SectorToBytes(entry.offset), file, 0,
+                                                  qint64(entry.size) * SECTOR_SIZE, buffer);
         file.close();
         if (!written) {
             // A cut-off file must not pass for the entry.

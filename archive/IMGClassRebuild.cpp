@@ -10,6 +10,8 @@ namespace {
 
 constexpr QIODevice::OpenMode kTemporaryMode =
     QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
+// The most bytes copied in one piece when neighbouring entries are joined.
+constexpr qint64 kCopyRangeBytes = 8 * 1024 * 1024;
 
 } // namespace
 
@@ -56,7 +58,28 @@ void IMGClass::Rebuild()
 
     std::vector<quint32> offsets(directory.size());
     qint64 running = firstSector;
-    QByteArray buffer; // one buffer, as large as the largest entry
+    QByteArray buffer; // used only where the system cannot copy in the kernel
+    // Entries that lie one behind the other in the old file and in the new one
+    // (a stock archive holds nothing else) are copied as one range: a call per
+    // entry would cost more than copying the entry.
+    qint64 pendingFrom = 0, pendingTo = 0, pendingBytes = 0;
+    qint64 writebackFrom = 0;
+    const auto copyPending = [&] {
+        if (pendingBytes == 0)
+            return true;
+        if (!ArchiveIO::CopyRange(imgFile, pendingFrom, newImg, pendingTo, pendingBytes, buffer))
+            return false;
+        // The old data is read no more and goes at the swap: its cached pages are let go
+        // now, a piece at a time, while the disk is busy with the new file.
+        ArchiveIO::DropCachedRange(imgFile, pendingFrom, pendingBytes);
+        // The disk writes while the copy goes on, so the final Sync has little left to wait for.
+        if (pendingTo + pendingBytes - writebackFrom >= kCopyRangeBytes) {
+            ArchiveIO::StartWriteback(newImg, writebackFrom, pendingTo + pendingBytes - writebackFrom);
+            writebackFrom = pendingTo + pendingBytes;
+        }
+        pendingBytes = 0;
+        return true;
+    };
     for (size_t i = 0; i < directory.size(); ++i) {
         const IMGDirectoryEntry entry = directory[i].entry;
         emit IncreaseProgressBar();
@@ -69,14 +92,26 @@ void IMGClass::Rebuild()
         }
         offsets[i] = quint32(running);
         if (entry.size > 0) {
-            if (!ArchiveIO::ReadInto(imgFile, SectorToBytes(entry.offset), qint64(entry.size) * SECTOR_SIZE,
-                                     buffer) ||
-                (!buffer.isEmpty() && !ArchiveIO::WriteAt(newImg, SectorToBytes(offsets[i]), buffer))) {
-                abandon(imgTemp);
-                return;
+            const qint64 from = SectorToBytes(entry.offset);
+            const qint64 to = SectorToBytes(offsets[i]);
+            const qint64 bytes = qint64(entry.size) * SECTOR_SIZE;
+            const bool follows = pendingBytes > 0 && from == pendingFrom + pendingBytes &&
+                                 to == pendingTo + pendingBytes && pendingBytes + bytes <= kCopyRangeBytes;
+            if (!follows) {
+                if (!copyPending()) {
+                    abandon(imgTemp);
+                    return;
+                }
+                pendingFrom = from;
+                pendingTo = to;
             }
+            pendingBytes += bytes;
         }
         running += entry.size;
+    }
+    if (!copyPending()) {
+        abandon(imgTemp);
+        return;
     }
 
     // The directory of the new layout; the old offsets are kept aside until the swap is done.

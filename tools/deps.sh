@@ -42,3 +42,11 @@ ostrevale_install() {
 ostrevale_install_deps() {
     ostrevale_install "${OSTREVALE_PACKAGES[@]}"
 }
+
+# Only for bench/run.sh: Google Benchmark for the table's micro-benchmarks.
+# The build and the tests do not need it.
+OSTREVALE_BENCH_PACKAGES=(libbenchmark-dev)
+
+ostrevale_install_bench_deps() {
+    ostrevale_install "${OSTREVALE_BENCH_PACKAGES[@]}"
+}

@@ -35,8 +35,12 @@ QVariant IMGTableModel::data(const QModelIndex &index, int role) const
     // the user's locale and the proxy compares them numerically.
     const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
     switch (index.column()) {
-    case NameColumn:
-        return EntryName(entry);
+    case NameColumn: {
+        QString &name = names[size_t(index.row())];
+        if (name.isNull())
+            name = EntryName(entry);
+        return name;
+    }
     case SizeColumn:
         return qint64(entry.size) * SECTOR_SIZE / 1024;
     case NumberColumn:
@@ -70,5 +74,6 @@ void IMGTableModel::SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntr
 {
     beginResetModel();
     entries = newEntries;
+    names.assign(entries.size(), QString());
     endResetModel();
 }

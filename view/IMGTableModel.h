@@ -3,6 +3,7 @@
 #include "archive/IMGFormat.h"
 
 #include <QAbstractTableModel>
+#include <QString>
 
 #include <vector>
 
@@ -27,4 +28,7 @@ public:
 
 private:
     std::vector<IMGDirectoryEntryWrap> entries;
+    // Each name decoded once, when first asked for: sorting and filtering ask
+    // for it again and again, feeding the table not at all.
+    mutable std::vector<QString> names;
 };

@@ -24,6 +24,8 @@ private slots:
     void rebuildsVersion2_data();
     void rebuildsVersion2();
     void shortLastEntryStaysShort();
+    void adjacentEntries_data();
+    void adjacentEntries();
     void emptyArchives_data();
     void emptyArchives();
     void leftoverTemporariesAreOverwritten_data();
@@ -179,6 +181,54 @@ void TestRebuild::shortLastEntryStaysShort()
     QCOMPARE(records[1].offset, records[2].offset);
     QVERIFY(records[3].offset != records[4].offset);
     QCOMPARE(VerifyArchive(p, 1, before), QString());
+}
+
+void TestRebuild::adjacentEntries_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QList<int>>("sizes"); // sectors, data one behind the other in directory order
+    QTest::addColumn<int>("cut");          // bytes missing from the end of the data file
+    // Neighbouring entries are copied together; the result must not show it.
+    for (int version : {1, 2}) {
+        const QByteArray v = " (version " + QByteArray::number(version) + ")";
+        QTest::newRow("one run with an empty entry" + v) << version << QList<int>{3, 2, 0, 4, 1} << 0;
+        QTest::newRow("a run longer than one copy" + v) << version << QList<int>{2000, 3000, 1500, 2} << 0;
+        QTest::newRow("a run the file's end cuts short" + v)
+            << version << QList<int>{2, 3, 5} << 5 * 2048 - 1000;
+    }
+}
+
+void TestRebuild::adjacentEntries()
+{
+    QFETCH(int, version);
+    QFETCH(QList<int>, sizes);
+    QFETCH(int, cut);
+    const QString p = path("adjacent.img");
+    std::vector<Record> records;
+    quint32 sector = version == 1 ? 0 : 1;
+    for (int i = 0; i < sizes.size(); ++i) {
+        records.push_back({sector, quint16(sizes[i]), "entry" + QByteArray::number(i)});
+        sector += quint32(sizes[i]);
+    }
+    QVERIFY(version == 1 ? WriteVer1(p, records) : WriteVer2(p, records));
+    if (cut > 0)
+        QVERIFY(WriteFile(p, ReadFile(p).chopped(cut)));
+    const Contents before = Snapshot(p, version);
+
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    img.Rebuild();
+
+    const std::vector<Record> after = ReadRecords(p, version);
+    QCOMPARE(int(after.size()), sizes.size());
+    quint32 expected = version == 1 ? 1 : 3;
+    for (size_t i = 0; i < after.size(); ++i) {
+        QCOMPARE(after[i].offset, expected);
+        expected += quint32(sizes[int(i)]);
+    }
+    const qint64 end = qint64(expected) * SECTOR_SIZE - cut;
+    QCOMPARE(QFileInfo(p).size(), end);
+    QCOMPARE(VerifyArchive(p, version, before), QString());
 }
 
 void TestRebuild::emptyArchives_data()

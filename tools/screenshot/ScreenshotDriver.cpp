@@ -111,7 +111,10 @@ int Progress(OSTREVALE &window, const QString &work, const QString &output)
     dir.mkdir(QStringLiteral("import"));
     QStringList files;
     for (int i = 0; i < count; ++i) {
-        const QString path = dir.filePath(QStringLiteral("import/") + QString::fromUtf8(SampleName(i)));
+        // Short names: every one must fit the directory's 23 bytes, or the import stops at it.
+        static const char *const stems[] = {"player", "车辆", "hud", "天空", "weapon"};
+        const QString name = QString::fromUtf8(stems[i % 5]) + QStringLiteral("_%1.dff").arg(i);
+        const QString path = dir.filePath(QStringLiteral("import/") + name);
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(3000 + i, char(i))) < 0)
             return 1;

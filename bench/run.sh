@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds in Release (build/bench), generates synthetic archives in a temporary
+# folder on the same disk as the build, times every operation next to its
+# baseline and prints one table; the full scale also rewrites bench/RESULTS.md.
+#   bench/run.sh [--scale small|full] [--micro]
+#     --scale small  a smoke run of about a minute (CI may run it; no thresholds)
+#     --scale full   the real measurement: stock-sized archives and 100,000 entries
+#     --micro        afterwards, the table's micro-benchmarks (Google Benchmark)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+
+scale=small
+micro=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --scale) scale=${2:-}; shift 2 ;;
+        --scale=*) scale=${1#--scale=}; shift ;;
+        --micro) micro=1; shift ;;
+        *) echo "usage: bench/run.sh [--scale small|full] [--micro]" >&2; exit 2 ;;
+    esac
+done
+case "$scale" in small|full) ;; *) echo "--scale is small or full" >&2; exit 2 ;; esac
+
+source tools/deps.sh
+ostrevale_install_deps
+ostrevale_install_bench_deps || echo "Google Benchmark is missing: no micro-benchmarks" >&2
+
+build=build/bench
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DOSTREVALE_BUILD_BENCH=ON -DOSTREVALE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+
+mkdir -p "$build"
+work=$(mktemp -d "$repo/$build/data.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+results=()
+if [ "$scale" = full ]; then
+    results=(--results "$repo/bench/RESULTS.md" --notes "$repo/bench/NOTES.md")
+else
+    results=(--results "$repo/$build/RESULTS-small.md" --notes "$repo/bench/NOTES.md")
+fi
+"$build/bench/ostrevale-bench" run --scale "$scale" --work "$work" "${results[@]}"
+
+if [ "$micro" = 1 ] && [ -x "$build/bench/ostrevale-microbench" ]; then
+    "$build/bench/ostrevale-microbench"
+fi
