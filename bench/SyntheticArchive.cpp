@@ -99,18 +99,18 @@ qint64 EntryBytes(Random &random)
     return qint64(std::exp(std::log(low) + random.Unit() * (std::log(high) - std::log(low))));
 }
 
-bool Write(const QString &imgPath, const Spec &spec, Summary *summary)
+bool Write(const QString &imgPath, const Shape &shape, Summary *summary)
 {
-    Random random(spec.seed);
-    const int n = spec.entries;
+    Random random(shape.seed);
+    const int n = shape.entries;
     std::vector<IMGDirectoryEntry> records(static_cast<size_t>(n));
     std::vector<qint64> bytes(static_cast<size_t>(n));
     const int largestAt = n / 3;
     for (int i = 0; i < n; ++i) {
         bytes[size_t(i)] = i == largestAt ? kLargestEntryBytes : EntryBytes(random);
-        SetEntryName(records[size_t(i)], QByteArray::fromStdString(EntryName(spec.version, i, random)));
+        SetEntryName(records[size_t(i)], QByteArray::fromStdString(EntryName(shape.version, i, random)));
     }
-    if (spec.version == 1) {
+    if (shape.version == 1) {
         // Stock oddities: 4 empty entries, 11 names that occur twice.
         for (int k = 0; k < 4 && k * 1000 + 17 < n; ++k)
             bytes[size_t(k * 1000 + 17)] = 0;
@@ -118,8 +118,8 @@ bool Write(const QString &imgPath, const Spec &spec, Summary *summary)
             records[size_t(k * 500 + 300)] = records[size_t(k * 500 + 41)];
     }
 
-    const qint64 directoryBytes = (spec.version == 2 ? VER2_HEADER_SIZE : 0) + DIRECTORY_RECORD_SIZE * n;
-    quint32 sector = spec.version == 2 ? BytesToSectors(directoryBytes) : 0;
+    const qint64 directoryBytes = (shape.version == 2 ? VER2_HEADER_SIZE : 0) + DIRECTORY_RECORD_SIZE * n;
+    quint32 sector = shape.version == 2 ? BytesToSectors(directoryBytes) : 0;
     qint64 largest = 0;
     for (int i = 0; i < n; ++i) {
         records[size_t(i)].offset = sector;
@@ -131,7 +131,7 @@ bool Write(const QString &imgPath, const Spec &spec, Summary *summary)
 
     QByteArray directory(int(directoryBytes), '\0');
     char *out = directory.data();
-    if (spec.version == 2) {
+    if (shape.version == 2) {
         std::memcpy(out, "VER2", 4);
         WriteUInt32LE(quint32(n), out + 4);
         out += VER2_HEADER_SIZE;
@@ -144,9 +144,9 @@ bool Write(const QString &imgPath, const Spec &spec, Summary *summary)
     if (img < 0)
         return false;
     bool ok = true;
-    if (spec.version == 2)
+    if (shape.version == 2)
         ok = WriteAll(img, directory.constData(), directory.size(), 0);
-    if (spec.sparse) {
+    if (shape.sparse) {
         ok = ok && ::ftruncate(img, off_t(end)) == 0;
     } else {
         for (int i = 0; ok && i < n; ++i) {
@@ -157,7 +157,7 @@ bool Write(const QString &imgPath, const Spec &spec, Summary *summary)
         ok = ok && ::ftruncate(img, off_t(end)) == 0;
     }
     ok = ::close(img) == 0 && ok;
-    if (ok && spec.version == 1) {
+    if (ok && shape.version == 1) {
         const QByteArray dirName = QFile::encodeName(DirPathFor(imgPath));
         const int dir = ::open(dirName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ok = dir >= 0 && WriteAll(dir, directory.constData(), directory.size(), 0);

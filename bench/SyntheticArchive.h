@@ -18,7 +18,7 @@
 // names, mixed-case names.
 namespace SyntheticArchive {
 
-struct Spec
+struct Shape
 {
     int version = 2;
     int entries = 0;
@@ -40,7 +40,7 @@ struct Summary
 constexpr qint64 kLargestEntryBytes = 2600000;
 
 // Writes `imgPath` (and for version 1 the .dir beside it); false on an I/O error.
-bool Write(const QString &imgPath, const Spec &spec, Summary *summary);
+bool Write(const QString &imgPath, const Shape &shape, Summary *summary);
 
 // Writes `count` files with names no generated archive uses into `folder`
 // (which must exist); returns their paths sorted by name, or an empty list on error.

@@ -74,14 +74,14 @@ int main(int argc, char **argv)
         return BenchRunner::Run(options);
     }
     if (command == "gen" && argc >= 3) {
-        SyntheticArchive::Spec spec;
-        spec.version = std::atoi(Option(argc, argv, "--version", "2"));
-        spec.entries = std::atoi(Option(argc, argv, "--entries", "16316"));
-        spec.seed = std::strtoull(Option(argc, argv, "--seed", "1"), nullptr, 10);
-        spec.sparse = Flag(argc, argv, "--sparse");
+        SyntheticArchive::Shape shape;
+        shape.version = std::atoi(Option(argc, argv, "--version", "2"));
+        shape.entries = std::atoi(Option(argc, argv, "--entries", "16316"));
+        shape.seed = std::strtoull(Option(argc, argv, "--seed", "1"), nullptr, 10);
+        shape.sparse = Flag(argc, argv, "--sparse");
         SyntheticArchive::Summary summary;
-        if ((spec.version != 1 && spec.version != 2) ||
-            !SyntheticArchive::Write(QFile::decodeName(argv[argc - 1]), spec, &summary))
+        if ((shape.version != 1 && shape.version != 2) ||
+            !SyntheticArchive::Write(QFile::decodeName(argv[argc - 1]), shape, &summary))
             return 1;
         std::printf("%lld entries, %lld bytes, largest entry %lld bytes\n", (long long)summary.entries,
                     (long long)summary.dataBytes, (long long)summary.largestEntry);
