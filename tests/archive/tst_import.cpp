@@ -34,6 +34,8 @@ private slots:
     void version2RoomFollowsTheRules();
     void version2RoomOnOddShapes_data();
     void version2RoomOnOddShapes();
+    void recordsSharingTheMovedDataFollowIt_data();
+    void recordsSharingTheMovedDataFollowIt();
 
     void diskFullStopsTheImport_data();
     void diskFullStopsTheImport();
@@ -453,6 +455,54 @@ void TestImport::version2RoomOnOddShapes()
     }
     img.ImportFiles(again);
     QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
+}
+
+void TestImport::recordsSharingTheMovedDataFollowIt_data()
+{
+    QTest::addColumn<quint16>("firstSize");  // of the first entry on the lowest sector
+    QTest::addColumn<quint16>("secondSize"); // of the second entry on the same sector
+    QTest::addColumn<int>("moves");
+    // The larger copy holds the smaller entry's bytes too: one copy serves both.
+    QTest::newRow("the first is larger") << quint16(2) << quint16(1) << 1;
+    QTest::newRow("both the same size") << quint16(2) << quint16(2) << 1;
+    QTest::newRow("size 0 after data") << quint16(2) << quint16(0) << 1;
+    // A smaller copy does not hold the larger entry: it is copied by itself.
+    QTest::newRow("the first is smaller") << quint16(1) << quint16(2) << 2;
+}
+
+// Records that begin where the moved entry begins and are no longer follow its
+// copy: shared data is copied once, not once per record.
+void TestImport::recordsSharingTheMovedDataFollowIt()
+{
+    QFETCH(quint16, firstSize);
+    QFETCH(quint16, secondSize);
+    QFETCH(int, moves);
+    std::vector<Record> records = {{1, firstSize, "first.dff"}, {1, secondSize, "second.dff"}};
+    for (quint32 i = 2; i < 63; ++i)
+        records.push_back({1 + i, 1, "e" + QByteArray::number(i) + ".txd"});
+    const QString p = path("shared.img");
+    QVERIFY(WriteVer2(p, records));
+    Contents expected = Snapshot(p, 2);
+    const qint64 end = QFileInfo(p).size();
+    const QString file = source("new.dff", Pattern(40, 100));
+
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    QCOMPARE(img.freeDirectorySlots, 0);
+    SignalLog log(img);
+    img.ImportFiles({file});
+
+    QStringList lines = {"importing " + file, "progress"};
+    for (int i = 0; i < moves; ++i)
+        lines << "directory 64";
+    lines << "directory 64";
+    QCOMPARE(log.lines, lines);
+    expected.push_back(Imported("new.dff", Pattern(40, 100)));
+    QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
+    const quint32 copied = moves == 1 ? firstSize : firstSize + secondSize;
+    QCOMPARE(QFileInfo(p).size(), SectorToBytes(BytesToSectors(end) + 1 + copied));
+    if (moves == 1)
+        QCOMPARE(img.directory[1].entry.offset, img.directory[0].entry.offset);
 }
 
 void TestImport::diskFullStopsTheImport_data()
