@@ -15,4 +15,8 @@ cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB >cpack.log) || { cat "$build/cpack.log" >&2; exit 1; }
 deb=$(ls -t "$build"/ostrevale_*.deb | head -n 1)
 dpkg-deb --info "$deb" | sed -n '/Package:/,/Description:/p' >&2
+# Debian's own package checker, where it is installed.
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" >&2
+fi
 realpath "$deb"

@@ -16,7 +16,8 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 DESTDIR=$root "$cmake" --install "$build" --prefix /usr >"$work/install.log" \
     || { cat "$work/install.log" >&2; fail "cmake --install"; exit 1; }
 
-expected=(usr/bin/ostrevale-cli usr/share/man/man1/ostrevale-cli.1.gz usr/share/doc/ostrevale/copyright)
+expected=(usr/bin/ostrevale-cli usr/share/man/man1/ostrevale-cli.1.gz usr/share/doc/ostrevale/copyright
+          usr/share/doc/ostrevale/changelog.gz)
 if [ "$gui" = 1 ]; then
     expected+=(
         usr/bin/ostrevale
