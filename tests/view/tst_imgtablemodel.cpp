@@ -1,5 +1,6 @@
 #include "ArchiveFixtures.h"
 
+#include "view/IMGSortFilterProxyModel.h"
 #include "view/IMGTableModel.h"
 
 #include <QAbstractItemModelTester>
@@ -45,8 +46,32 @@ struct Table
     }
 
     IMGTableModel model;
-    QSortFilterProxyModel proxy;
+    IMGSortFilterProxyModel proxy;
 };
+
+// Entries whose every column has ties, and names that differ in case, in
+// UTF-8, in length and not at all, so every comparison path is taken.
+std::vector<Record> TieRecords()
+{
+    const QByteArray names[] = {"b.dff", "B.dff", "a.dff", "", "中文.txd", "a.dff", "ab.dff", "Ab.dff",
+                                QByteArray("\xff\xfe.dff"), "a", "z.col", "文.txd"};
+    std::vector<Record> records;
+    quint32 seed = 12345;
+    for (int i = 0; i < 60; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        records.push_back({(seed >> 8) % 7 * 0x20000000u, quint16((seed >> 16) % 4 * 700),
+                           names[(seed >> 4) % (sizeof(names) / sizeof(names[0]))]});
+    }
+    return records;
+}
+
+QList<int> SourceRows(const QSortFilterProxyModel &proxy)
+{
+    QList<int> rows;
+    for (int row = 0; row < proxy.rowCount(); ++row)
+        rows << proxy.mapToSource(proxy.index(row, 0)).row();
+    return rows;
+}
 
 } // namespace
 
@@ -69,6 +94,8 @@ private slots:
     void sort();
     void numberColumnStaysTheModelRow();
     void newDirectoryKeepsSortAndFilter();
+    void sortsAsThePlainProxy_data();
+    void sortsAsThePlainProxy();
 };
 
 void TestIMGTableModel::data_data()
@@ -279,6 +306,59 @@ void TestIMGTableModel::newDirectoryKeepsSortAndFilter()
     // An import appends entries: only matching ones appear, at their sorted place.
     table.model.SetEntries(ToDirectory({{1, 2, "b.txd"}, {2, 1, "a.dff"}, {3, 1, "c.txd"}, {4, 9, "d.dff"}}));
     QCOMPARE(VisibleColumn(table.proxy, 0), (QStringList{"c.txd", "b.txd"}));
+}
+
+void TestIMGTableModel::sortsAsThePlainProxy_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<bool>("caseInsensitive");
+    QTest::addColumn<bool>("localeAware");
+
+    const char *columns[] = {"name", "size", "number", "offset"};
+    for (int column = 0; column < 4; ++column)
+        for (int order : {int(Qt::AscendingOrder), int(Qt::DescendingOrder)})
+            QTest::addRow("%s %s", columns[column], order == Qt::AscendingOrder ? "ascending" : "descending")
+                << column << order << false << false;
+    // Settings the direct comparison does not handle fall back to the plain one.
+    QTest::newRow("name, case ignored") << 0 << int(Qt::AscendingOrder) << true << false;
+    QTest::newRow("name, by locale") << 0 << int(Qt::DescendingOrder) << false << true;
+}
+
+// The window's proxy compares the model's values directly; every order it
+// gives, also after a filter is cleared, must be the plain proxy's.
+void TestIMGTableModel::sortsAsThePlainProxy()
+{
+    QFETCH(int, column);
+    QFETCH(int, order);
+    QFETCH(bool, caseInsensitive);
+    QFETCH(bool, localeAware);
+
+    Table table(TieRecords());
+    QAbstractItemModelTester tester(&table.proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSortFilterProxyModel plain;
+    plain.setFilterKeyColumn(0);
+    plain.setSourceModel(&table.model);
+    for (QSortFilterProxyModel *proxy : {static_cast<QSortFilterProxyModel *>(&table.proxy), &plain}) {
+        proxy->setSortCaseSensitivity(caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
+        proxy->setSortLocaleAware(localeAware);
+        proxy->sort(column, Qt::SortOrder(order));
+    }
+    QCOMPARE(table.proxy.rowCount(), 60);
+    QCOMPARE(SourceRows(table.proxy), SourceRows(plain));
+
+    for (const QString &pattern : {QStringLiteral("dff"), QString()}) {
+        table.Filter(pattern);
+        plain.setFilterRegExp(QRegExp(pattern, Qt::CaseSensitive, QRegExp::RegExp));
+        QCOMPARE(SourceRows(table.proxy), SourceRows(plain));
+    }
+    // An import hands the table a longer directory: new rows go to their place.
+    std::vector<Record> more = TieRecords();
+    more.push_back({3, 1, "a.dff"});
+    more.push_back({0, 0, ""});
+    table.model.SetEntries(ToDirectory(more));
+    QCOMPARE(table.proxy.rowCount(), 62);
+    QCOMPARE(SourceRows(table.proxy), SourceRows(plain));
 }
 
 QTEST_GUILESS_MAIN(TestIMGTableModel)
