@@ -15,7 +15,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRegExp>
 #include <QUrl>
 
 // The icons are compiled into this library; registering them from here, before
@@ -283,7 +282,7 @@ void OSTREVALE::RefreshEntryTable(const std::vector<IMGDirectoryEntryWrap> &newD
 void OSTREVALE::FilterEntries(const QString &text)
 {
     ui.tableView->clearSelection();
-    proxyModel->setFilterRegExp(QRegExp(text, Qt::CaseSensitive, QRegExp::RegExp));
+    proxyModel->SetNameFilter(text);
 }
 
 void OSTREVALE::ShowErrorMessage(std::initializer_list<QString> args)

@@ -13,6 +13,29 @@ void IMGSortFilterProxyModel::setSourceModel(QAbstractItemModel *model)
     QSortFilterProxyModel::setSourceModel(model);
 }
 
+void IMGSortFilterProxyModel::SetNameFilter(const QString &pattern)
+{
+    const bool showsAll = pattern.isEmpty();
+    const bool showedAll = namePattern.isEmpty();
+    namePattern = QRegExp(pattern, Qt::CaseSensitive, QRegExp::RegExp);
+    if (showsAll && !showedAll)
+        invalidate(); // keeps the sort, the selection and other persistent indexes
+    else
+        invalidateFilter();
+}
+
+bool IMGSortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    if (!namePattern.isEmpty() && !sourceParent.isValid()) {
+        const QString name = table && sourceModel() == table
+                                 ? table->NameAt(sourceRow)
+                                 : sourceModel()->index(sourceRow, IMGTableModel::NameColumn).data().toString();
+        if (!name.contains(namePattern))
+            return false;
+    }
+    return QSortFilterProxyModel::filterAcceptsRow(sourceRow, sourceParent);
+}
+
 const IMGTableModel *IMGSortFilterProxyModel::DirectSource() const
 {
     if (sortRole() != Qt::DisplayRole || sortCaseSensitivity() != Qt::CaseSensitive || isSortLocaleAware())
