@@ -4,7 +4,6 @@
 #include "app/MyProgressDialog.h"
 #include "app/ProgressLabel.h"
 #include "archive/IMGClass.h"
-#include "view/IMGSortFilterProxyModel.h"
 #include "view/IMGTableModel.h"
 
 #include <QApplication>
@@ -15,6 +14,8 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRegExp>
+#include <QSortFilterProxyModel>
 #include <QUrl>
 
 // The icons are compiled into this library; registering them from here, before
@@ -45,7 +46,7 @@ OSTREVALE::OSTREVALE(QWidget *parent)
     setWindowIcon(QIcon(kDefaultIcon));
 
     tableModel = new IMGTableModel(this);
-    proxyModel = new IMGSortFilterProxyModel(this);
+    proxyModel = new QSortFilterProxyModel(this);
     proxyModel->setFilterKeyColumn(0);
     proxyModel->setSourceModel(tableModel);
     ui.tableView->setModel(proxyModel);
@@ -282,7 +283,7 @@ void OSTREVALE::RefreshEntryTable(const std::vector<IMGDirectoryEntryWrap> &newD
 void OSTREVALE::FilterEntries(const QString &text)
 {
     ui.tableView->clearSelection();
-    proxyModel->SetNameFilter(text);
+    proxyModel->setFilterRegExp(QRegExp(text, Qt::CaseSensitive, QRegExp::RegExp));
 }
 
 void OSTREVALE::ShowErrorMessage(std::initializer_list<QString> args)

@@ -1,6 +1,5 @@
 #include "ArchiveFixtures.h"
 
-#include "view/IMGSortFilterProxyModel.h"
 #include "view/IMGTableModel.h"
 
 #include <QAbstractItemModelTester>
@@ -31,7 +30,7 @@ QStringList VisibleColumn(const QAbstractItemModel &model, int column)
     return out;
 }
 
-// The proxy as the window sets it up: filter on the names, everything else default.
+// The proxy as the window sets it up: filter on the name column, everything else default.
 struct Table
 {
     explicit Table(const std::vector<Record> &records)
@@ -40,35 +39,14 @@ struct Table
         proxy.setSourceModel(&model);
         model.SetEntries(ToDirectory(records));
     }
-    void Filter(const QString &pattern) { proxy.SetNameFilter(pattern); }
+    void Filter(const QString &pattern)
+    {
+        proxy.setFilterRegExp(QRegExp(pattern, Qt::CaseSensitive, QRegExp::RegExp));
+    }
 
     IMGTableModel model;
-    IMGSortFilterProxyModel proxy;
+    QSortFilterProxyModel proxy;
 };
-
-// Entries whose every column has ties, and names that differ in case, in
-// UTF-8, in length and not at all, so every comparison path is taken.
-std::vector<Record> TieRecords()
-{
-    const QByteArray names[] = {"b.dff", "B.dff", "a.dff", "", "中文.txd", "a.dff", "ab.dff", "Ab.dff",
-                                QByteArray("\xff\xfe.dff"), "a", "z.col", "文.txd"};
-    std::vector<Record> records;
-    quint32 seed = 12345;
-    for (int i = 0; i < 60; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        records.push_back({(seed >> 8) % 7 * 0x20000000u, quint16((seed >> 16) % 4 * 700),
-                           names[(seed >> 4) % (sizeof(names) / sizeof(names[0]))]});
-    }
-    return records;
-}
-
-QList<int> SourceRows(const QSortFilterProxyModel &proxy)
-{
-    QList<int> rows;
-    for (int row = 0; row < proxy.rowCount(); ++row)
-        rows << proxy.mapToSource(proxy.index(row, 0)).row();
-    return rows;
-}
 
 } // namespace
 
@@ -91,9 +69,6 @@ private slots:
     void sort();
     void numberColumnStaysTheModelRow();
     void newDirectoryKeepsSortAndFilter();
-    void sortsAsThePlainProxy_data();
-    void sortsAsThePlainProxy();
-    void clearedFilterKeepsSelection();
 };
 
 void TestIMGTableModel::data_data()
@@ -304,101 +279,6 @@ void TestIMGTableModel::newDirectoryKeepsSortAndFilter()
     // An import appends entries: only matching ones appear, at their sorted place.
     table.model.SetEntries(ToDirectory({{1, 2, "b.txd"}, {2, 1, "a.dff"}, {3, 1, "c.txd"}, {4, 9, "d.dff"}}));
     QCOMPARE(VisibleColumn(table.proxy, 0), (QStringList{"c.txd", "b.txd"}));
-}
-
-void TestIMGTableModel::sortsAsThePlainProxy_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("order");
-    QTest::addColumn<bool>("caseInsensitive");
-    QTest::addColumn<bool>("localeAware");
-
-    const char *columns[] = {"name", "size", "number", "offset"};
-    for (int column = 0; column < 4; ++column)
-        for (int order : {int(Qt::AscendingOrder), int(Qt::DescendingOrder)})
-            QTest::addRow("%s %s", columns[column], order == Qt::AscendingOrder ? "ascending" : "descending")
-                << column << order << false << false;
-    // Settings the direct comparison does not handle fall back to the plain one.
-    QTest::newRow("name, case ignored") << 0 << int(Qt::AscendingOrder) << true << false;
-    QTest::newRow("name, by locale") << 0 << int(Qt::DescendingOrder) << false << true;
-}
-
-// The window's proxy compares the model's values directly; every order it
-// gives, also after a filter is cleared, must be the plain proxy's.
-void TestIMGTableModel::sortsAsThePlainProxy()
-{
-    QFETCH(int, column);
-    QFETCH(int, order);
-    QFETCH(bool, caseInsensitive);
-    QFETCH(bool, localeAware);
-
-    Table table(TieRecords());
-    QAbstractItemModelTester tester(&table.proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSortFilterProxyModel plain;
-    plain.setFilterKeyColumn(0);
-    plain.setSourceModel(&table.model);
-    for (QSortFilterProxyModel *proxy : {static_cast<QSortFilterProxyModel *>(&table.proxy), &plain}) {
-        proxy->setSortCaseSensitivity(caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
-        proxy->setSortLocaleAware(localeAware);
-        proxy->sort(column, Qt::SortOrder(order));
-    }
-    QCOMPARE(table.proxy.rowCount(), 60);
-    const QList<int> unfiltered = SourceRows(plain);
-    QCOMPARE(SourceRows(table.proxy), unfiltered);
-
-    table.Filter(QStringLiteral("dff"));
-    plain.setFilterRegExp(QRegExp(QStringLiteral("dff"), Qt::CaseSensitive, QRegExp::RegExp));
-    QCOMPARE(SourceRows(table.proxy), SourceRows(plain));
-    // Cleared, the table is as if it had never been filtered. (The plain proxy
-    // puts the rows back one by one, and equal keys may then leave directory order.)
-    table.Filter(QString());
-    QCOMPARE(SourceRows(table.proxy), unfiltered);
-    plain.setFilterRegExp(QRegExp());
-    plain.invalidate();
-    // An import hands the table a longer directory: new rows go to their place.
-    std::vector<Record> more = TieRecords();
-    more.push_back({3, 1, "a.dff"});
-    more.push_back({0, 0, ""});
-    table.model.SetEntries(ToDirectory(more));
-    QCOMPARE(table.proxy.rowCount(), 62);
-    QCOMPARE(SourceRows(table.proxy), SourceRows(plain));
-}
-
-// Clearing the filter rebuilds the rows in one go; what was selected stays
-// selected, and the rows come back in the sorted order.
-void TestIMGTableModel::clearedFilterKeepsSelection()
-{
-    Table table(TieRecords());
-    QAbstractItemModelTester tester(&table.proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QItemSelectionModel selection(&table.proxy);
-    table.proxy.sort(1, Qt::DescendingOrder);
-    table.Filter(QStringLiteral("^a"));
-    QVERIFY(table.proxy.rowCount() > 2);
-    QCOMPARE(table.proxy.NameFilter(), QStringLiteral("^a"));
-    const QPersistentModelIndex first = table.proxy.index(0, 0);
-    const QPersistentModelIndex last = table.proxy.index(table.proxy.rowCount() - 1, 0);
-    const int firstSource = table.proxy.mapToSource(first).row();
-    const int lastSource = table.proxy.mapToSource(last).row();
-    selection.select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection.select(last, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-
-    QSignalSpy layoutChanges(&table.proxy, &QAbstractItemModel::layoutChanged);
-    table.Filter(QString());
-    QCOMPARE(layoutChanges.count(), 1);
-    QCOMPARE(table.proxy.rowCount(), 60);
-    QList<int> selected;
-    for (const QModelIndex &index : selection.selectedRows())
-        selected << table.proxy.mapToSource(index).row();
-    std::sort(selected.begin(), selected.end());
-    QCOMPARE(selected, (QList<int>{std::min(firstSource, lastSource), std::max(firstSource, lastSource)}));
-    QCOMPARE(table.proxy.mapToSource(first).row(), firstSource);
-
-    qint64 previous = std::numeric_limits<qint64>::max();
-    for (int row = 0; row < table.proxy.rowCount(); ++row) {
-        const qint64 size = table.proxy.index(row, 1).data().toLongLong();
-        QVERIFY(size <= previous);
-        previous = size;
-    }
 }
 
 QTEST_GUILESS_MAIN(TestIMGTableModel)
