@@ -118,6 +118,23 @@ void AfterStep()
     } while (false)
 #endif
 
+namespace {
+
+// Hands all `size` bytes to the file, however many calls that takes.
+bool WriteFully(QFile &file, const char *data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
 namespace ArchiveIO {
 
 bool Open(QFile &file, QIODevice::OpenMode mode)
@@ -134,13 +151,8 @@ bool Seek(QFile &file, qint64 position)
 bool Write(QFile &file, const char *data, qint64 size)
 {
     FAULT_BEFORE(Write);
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 n = file.write(data + done, size - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
+    if (!WriteFully(file, data, size))
+        return false;
     // Unbuffered files hand the bytes to the system at once; buffered ones must flush
     // here so that a failure surfaces now and not at some later close.
     if (!file.flush())
@@ -236,15 +248,9 @@ bool CopyRange(QFile &from, qint64 fromPosition, QFile &to, qint64 toPosition, q
             if (!ReadInto(from, fromPosition, wanted, buffer))
                 return false;
             *copied = buffer.size();
-            if (!Seek(to, toPosition))
+            // Not through Write: this copy is already counted as one step.
+            if (!Seek(to, toPosition) || !WriteFully(to, buffer.constData(), buffer.size()))
                 return false;
-            qint64 done = 0;
-            while (done < buffer.size()) {
-                const qint64 w = to.write(buffer.constData() + done, buffer.size() - done);
-                if (w <= 0)
-                    return false;
-                done += w;
-            }
             break;
         }
         if (n < 0)
