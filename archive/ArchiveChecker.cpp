@@ -105,10 +105,79 @@ std::vector<ArchiveProblem> ArchiveChecker::Check()
     CheckNames(problems);
     CheckPlacement(problems);
     CheckData(problems);
+    SortProblems(problems);
+    return problems;
+}
+
+void ArchiveChecker::SortProblems(std::vector<ArchiveProblem> &problems)
+{
     std::stable_sort(problems.begin(), problems.end(), [](const ArchiveProblem &a, const ArchiveProblem &b) {
         return a.entry != b.entry ? a.entry < b.entry : int(a.kind) < int(b.kind);
     });
+}
+
+std::vector<ArchiveProblem> ArchiveChecker::CheckStrict()
+{
+    std::vector<ArchiveProblem> problems = Check();
+    CheckContent(problems);
+    CheckOrder(problems);
+    SortProblems(problems);
     return problems;
+}
+
+void ArchiveChecker::CheckContent(std::vector<ArchiveProblem> &problems)
+{
+    if (!DetectEntryTypes(imgFile, directory, contentTypes)) {
+        contentTypes.assign(directory.size(), ContentType());
+        return; // the entries that cannot be read are reported by CheckData
+    }
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const ContentType &type = contentTypes[i];
+        const QString name = EntryName(directory[i].entry);
+        const int dot = name.lastIndexOf(QLatin1Char('.'));
+        const QString extension = dot < 0 ? QString() : name.mid(dot + 1).toLower();
+        using K = ContentType::Kind;
+        const bool isRw = type.kind == K::RenderWare;
+        const bool mismatch =
+            (extension == QLatin1String("dff") && !(isRw && type.chunkType == RW_CHUNK_CLUMP)) ||
+            (extension == QLatin1String("txd") && !(isRw && type.chunkType == RW_CHUNK_TEXTURE_DICTIONARY)) ||
+            (extension == QLatin1String("col") && type.kind != K::Collision) ||
+            (extension == QLatin1String("ifp") && type.kind != K::Animation);
+        if (mismatch)
+            problems.push_back({ArchiveProblem::Kind::ContentMismatch, int(i), -1});
+        if (isRw && type.chunkRunsPastEntry)
+            problems.push_back({ArchiveProblem::Kind::ChunkPastEntry, int(i), -1});
+    }
+}
+
+void ArchiveChecker::CheckOrder(std::vector<ArchiveProblem> &problems) const
+{
+    // Entries of size 0 hold no data: they have no place in either order.
+    int previous = -1;
+    std::vector<Range> placed;
+    for (size_t i = 0; i < directory.size(); ++i) {
+        const IMGDirectoryEntry &e = directory[i].entry;
+        if (e.size == 0)
+            continue;
+        if (previous >= 0 && e.offset < directory[size_t(previous)].entry.offset)
+            problems.push_back({ArchiveProblem::Kind::OutOfDirectoryOrder, int(i), previous});
+        previous = int(i);
+        placed.push_back({EntryBegin(e), EntryEnd(e), int(i)});
+    }
+    std::sort(placed.begin(), placed.end(), [](const Range &a, const Range &b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.entry < b.entry;
+    });
+    // Room in front of the first entry (a version 2 directory's spare slots) is no gap.
+    qint64 reach = -1;
+    int reacher = -1;
+    for (const Range &r : placed) {
+        if (reacher >= 0 && r.begin > reach)
+            problems.push_back({ArchiveProblem::Kind::GapBefore, r.entry, reacher});
+        if (r.end > reach) {
+            reach = r.end;
+            reacher = r.entry;
+        }
+    }
 }
 
 void ArchiveChecker::CheckNames(std::vector<ArchiveProblem> &problems) const

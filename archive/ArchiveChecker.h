@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ContentType.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -22,6 +23,11 @@ struct ArchiveProblem
         UnterminatedName,      // all 24 name bytes are used, no terminating zero
         InvalidUtf8Name,       // the name bytes are not valid UTF-8
         UnreadableData,        // reading the entry's data failed or came up short
+        // Found by CheckStrict only:
+        ContentMismatch,       // the content does not match the extension (.dff, .txd, .col, .ifp)
+        ChunkPastEntry,        // a RenderWare stream whose first chunk runs past the entry
+        OutOfDirectoryOrder,   // the data lies before that of `other`, the entry listed before it
+        GapBefore,             // unused sectors between the data of `other` and this entry's
     };
 
     Kind kind;
@@ -56,6 +62,12 @@ public:
 
     // Every problem, ordered by entry and then by kind.
     std::vector<ArchiveProblem> Check();
+    // Check's problems, plus what a game may trip over: content that does not
+    // match the extension, RenderWare chunks running past their entry, data out
+    // of directory order, gaps between entries. Same order.
+    std::vector<ArchiveProblem> CheckStrict();
+    // The content type of every entry, after CheckStrict.
+    const std::vector<ContentType> &ContentTypes() const { return contentTypes; }
 
     ArchiveSpace MeasureSpace() const;
 
@@ -63,11 +75,15 @@ private:
     void CheckNames(std::vector<ArchiveProblem> &problems) const;
     void CheckPlacement(std::vector<ArchiveProblem> &problems) const;
     void CheckData(std::vector<ArchiveProblem> &problems);
+    void CheckContent(std::vector<ArchiveProblem> &problems);
+    void CheckOrder(std::vector<ArchiveProblem> &problems) const;
+    static void SortProblems(std::vector<ArchiveProblem> &problems);
     qint64 DirectoryBytes() const;
 
     const std::vector<IMGDirectoryEntryWrap> &directory;
     QFile &imgFile;
     int version;
+    std::vector<ContentType> contentTypes;
 };
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ContentType.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -8,10 +9,32 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <initializer_list>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+class QDir;
+class QIODevice;
+
+// What differs between two archives, as directory positions: entries only in
+// the first (`removed`), only in the second (`added`), and paired entries whose
+// sectors differ (`changed`, positions in the first).
+struct ArchiveDifference
+{
+    std::vector<int> removed;
+    std::vector<int> added;
+    std::vector<int> changed;
+    bool Same() const { return removed.empty() && added.empty() && changed.empty(); }
+};
+
+// An entry that an export wrote under another file name than its own.
+struct RenamedExport
+{
+    int entry = -1;
+    QString fileName;
+};
 
 // The archive object: holds one open archive, its files and its directory, and
 // performs every operation on it. It never talks to the user; progress, new
@@ -43,6 +66,30 @@ public:
 
     // Position of the first entry with the same name (ASCII case ignored), or -1.
     int FindEntry(const QByteArray &utf8Name) const;
+
+    // The content type of every entry, from its first bytes, read in the order of
+    // the data; false after an error.
+    bool DetectContentTypes(std::vector<ContentType> &types);
+    // Pairs this archive's entries with `other`'s by name and compares their
+    // sectors; each archive is read once, in the order of its data. False after an error.
+    bool CompareWith(const IMGClass &other, ArchiveDifference &difference);
+    // Writes a copy of this archive as a new archive of `newVersion` at `path`,
+    // entries packed in directory order; this archive is only read. An existing
+    // target is replaced only when `replaceExisting`. False after an error.
+    bool ConvertTo(const QString &path, int newVersion, bool replaceExisting);
+    // Copies the given entries of `source` into this archive under the import's rules.
+    void ImportEntriesFrom(const IMGClass &source, const std::vector<int> &entries);
+    // Exports the entries into `folder`; a further entry of a file name already
+    // written goes to a numbered name (STEM~2.EXT) that is no entry's name and no
+    // existing file's, listed in `renamed`. False after an error.
+    bool ExportEntriesNumbered(const QString &folder, const std::vector<int> &entries,
+                               std::vector<RenamedExport> &renamed);
+    // Writes entry `position`'s bytes, as an export writes them, to `out`
+    // (`outName` names it in an error). False after an error.
+    bool WriteEntryTo(int position, QIODevice &out, const QString &outName);
+
+    // The entry name as a file name of its own inside an output folder ("" when there is none).
+    static QString ExportFileName(const QString &name);
 
     QFile imgFile;
     QFile dirFile;
@@ -85,6 +132,15 @@ private:
     bool CommitDirectoryChange(bool dataWritten, QString *failedPath);
     void RestoreCommittedDirectory();
     bool ImportOne(const QByteArray &utf8Name, const QByteArray &data, bool *dataWritten);
+    // Places a new entry of `bytes` bytes under the import's rules; `writeData`
+    // puts its bytes at the given position of the data file.
+    bool ImportEntry(const QByteArray &utf8Name, qint64 bytes, const std::function<bool(qint64)> &writeData,
+                     bool *dataWritten);
+    // Writes the directory after an import (if anything was touched) and reports the first failure.
+    void FinishImport(bool touched, bool dataWritten, QString what, QString subject, QString outcome);
+    QStringList OwnFilePaths() const;
+    bool ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
+                       const QStringList &ownFiles, QByteArray &buffer, bool mayReplace);
 
     // Version 2 room: the directory must end before the lowest entry data.
     int LowestEntry();

@@ -8,10 +8,19 @@
 
 namespace {
 
+// Whether `path` names one of the files whose canonical paths are given.
+bool IsOneOf(const QString &path, const QStringList &canonicalPaths)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && canonicalPaths.contains(canonical);
+}
+
+} // namespace
+
 // The entry name as a plain file name inside the output folder: separators, drive
 // colons and control characters become '_', so no name can reach outside the
 // folder. Names that still mean no file of their own ("", ".", "..") give "".
-QString ExportFileName(const QString &name)
+QString IMGClass::ExportFileName(const QString &name)
 {
     QString safe = name;
     for (QChar &c : safe) {
@@ -24,14 +33,16 @@ QString ExportFileName(const QString &name)
     return safe;
 }
 
-// Whether `path` names one of the files whose canonical paths are given.
-bool IsOneOf(const QString &path, const QStringList &canonicalPaths)
+QStringList IMGClass::OwnFilePaths() const
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonicalPaths.contains(canonical);
+    QStringList ownFiles;
+    for (const QString &own : {imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
+        const QString canonical = own.isEmpty() ? QString() : QFileInfo(own).canonicalFilePath();
+        if (!canonical.isEmpty())
+            ownFiles << canonical;
+    }
+    return ownFiles;
 }
-
-} // namespace
 
 void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
 {
@@ -42,12 +53,7 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
     }
 
     // The archive's own files, resolved once rather than for every entry.
-    QStringList ownFiles;
-    for (const QString &own : {imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
-        const QString canonical = own.isEmpty() ? QString() : QFileInfo(own).canonicalFilePath();
-        if (!canonical.isEmpty())
-            ownFiles << canonical;
-    }
+    const QStringList ownFiles = OwnFilePaths();
     QByteArray buffer; // used only where the system cannot copy in the kernel
     for (const QModelIndex &index : rows) {
         if (index.row() < 0 || size_t(index.row()) >= directory.size())
@@ -59,23 +65,31 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         emit IncreaseProgressBar();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-        const QString fileName = ExportFileName(name);
-        const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? name : fileName);
-        // Never truncate one of the archive's own files by exporting onto it.
-        QFile file(outPath);
-        if (fileName.isEmpty() || IsOneOf(outPath, ownFiles) ||
-            !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
+        if (!ExportEntryAs(out, entry, ExportFileName(name), ownFiles, buffer, true))
             return;
-        }
-        const bool written = ArchiveIO::CopyRange(imgFile, SectorToBytes(entry.offset), file, 0,
-                                                  qint64(entry.size) * SECTOR_SIZE, buffer);
-        file.close();
-        if (!written) {
-            // A cut-off file must not pass for the entry.
-            file.remove();
-            ReportWriteFailure(outPath);
-            return;
-        }
     }
+}
+
+bool IMGClass::ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
+                             const QStringList &ownFiles, QByteArray &buffer, bool mayReplace)
+{
+    const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? EntryName(entry) : fileName);
+    // Never truncate one of the archive's own files by exporting onto it.
+    QFile file(outPath);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (mayReplace ? QIODevice::Truncate : QIODevice::NewOnly);
+    if (fileName.isEmpty() || IsOneOf(outPath, ownFiles) || !file.open(mode)) {
+        emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
+        return false;
+    }
+    const bool written = ArchiveIO::CopyRange(imgFile, SectorToBytes(entry.offset), file, 0,
+                                              qint64(entry.size) * SECTOR_SIZE, buffer);
+    file.close();
+    if (!written) {
+        // A cut-off file must not pass for the entry.
+        file.remove();
+        ReportWriteFailure(outPath);
+        return false;
+    }
+    return true;
 }

@@ -64,22 +64,38 @@ void IMGClass::ImportFiles(const QStringList &paths)
         }
     }
 
+    FinishImport(touched, dataWritten, failure.what, failure.subject, failure.outcome);
+}
+
+void IMGClass::FinishImport(bool touched, bool dataWritten, QString what, QString subject, QString outcome)
+{
     QString failedPath;
-    if (touched && !CommitDirectoryChange(dataWritten, &failedPath) && !failure.isSet())
-        failure = {QStringLiteral("写入 "), failedPath, QStringLiteral(" 失败")};
+    if (touched && !CommitDirectoryChange(dataWritten, &failedPath) && what.isEmpty()) {
+        what = QStringLiteral("写入 ");
+        subject = failedPath;
+        outcome = QStringLiteral(" 失败");
+    }
     if (!touched)
         std::vector<IMGDirectoryEntryWrap>().swap(committedDirectory);
-    if (failure.isSet())
-        emit ErrorOccoured({failure.what, failure.subject, failure.outcome});
+    if (!what.isEmpty())
+        emit ErrorOccoured({what, subject, outcome});
     AnnounceDirectory();
 }
 
 bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, bool *dataWritten)
 {
+    return ImportEntry(
+        utf8Name, data.size(), [&](qint64 position) { return ArchiveIO::WriteAt(imgFile, position, data); },
+        dataWritten);
+}
+
+bool IMGClass::ImportEntry(const QByteArray &utf8Name, qint64 bytes, const std::function<bool(qint64)> &writeData,
+                           bool *dataWritten)
+{
     IMGDirectoryEntryWrap wrap;
     SetEntryName(wrap.entry, utf8Name);
     wrap.nameHash = NameHash(wrap.entry.name);
-    wrap.entry.size = quint16(BytesToSectors(data.size()));
+    wrap.entry.size = quint16(BytesToSectors(bytes));
     wrap.entry.reserved = 0;
 
     const int existing = FindEntry(wrap.entry, wrap.nameHash);
@@ -88,9 +104,9 @@ bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, boo
         return false;
 
     // The data goes to the end of the file first; only then does a record point at it.
-    if (!data.isEmpty()) {
+    if (bytes > 0) {
         const qint64 before = imgFile.size();
-        if (!ArchiveIO::WriteAt(imgFile, SectorToBytes(wrap.entry.offset), data)) {
+        if (!writeData(SectorToBytes(wrap.entry.offset))) {
             ArchiveIO::Resize(imgFile, before); // best effort: no half-written tail
             return false;
         }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "archive/IMGFormat.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+class IMGClass;
+
+// A read-only handle of its own on an open archive's data file: an archive that
+// is only a source is read through it and never written, whatever mode it was
+// opened in.
+class ArchiveReader
+{
+public:
+    explicit ArchiveReader(const IMGClass &archive);
+
+    bool IsOpen() const { return file.isOpen(); }
+    QFile &File() { return file; }
+    QString Path() const { return file.fileName(); }
+
+    // `length` bytes of the entry's sectors from byte `from` of the entry, into
+    // `buffer`; bytes of its sectors past the end of the file read as zeros.
+    bool ReadSectors(const IMGDirectoryEntry &entry, qint64 from, qint64 length, QByteArray &buffer);
+
+private:
+    QFile file;
+};

@@ -1,0 +1,146 @@
+#include "archive/ContentType.h"
+
+#include "archive/ArchiveIO.h"
+#include "archive/IMGFormat.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+bool IsPlausibleRwVersion(quint32 libraryId)
+{
+    if ((libraryId & 0xFFFF0000u) == 0)
+        return libraryId >= 0x300 && libraryId <= 0x3FF; // old form: 3.x.x only
+    // Packed form: the two top bits are the version less 3, and no game was ever
+    // linked against anything but version 3.
+    return (libraryId >> 30) == 0;
+}
+
+// Core chunk types are small numbers; plugin chunks of the games' own
+// extensions live under the vendor prefix 0x0253F2.
+bool IsPlausibleChunkType(quint32 type)
+{
+    return (type != 0 && type < 0x10000) || (type >> 8) == 0x0253F2;
+}
+
+} // namespace
+
+quint32 RwVersionFromLibraryId(quint32 libraryId)
+{
+    if ((libraryId & 0xFFFF0000u) == 0)
+        return libraryId << 8;
+    return (((libraryId >> 14) & 0x3FF00u) + 0x30000u) | ((libraryId >> 16) & 0x3Fu);
+}
+
+ContentType DetectContentType(const QByteArray &head, qint64 entryBytes)
+{
+    ContentType type;
+    if (entryBytes <= 0) {
+        type.kind = ContentType::Kind::Empty;
+        return type;
+    }
+    if (head.size() >= 4) {
+        const QByteArray magic = head.left(4);
+        if (magic == "COLL" || magic == "COL2" || magic == "COL3" || magic == "COL4")
+            type.kind = ContentType::Kind::Collision;
+        else if (magic == "ANP3" || magic == "ANPK")
+            type.kind = ContentType::Kind::Animation;
+        else if (magic == "bnry")
+            type.kind = ContentType::Kind::Placement;
+        if (type.kind != ContentType::Kind::Data) {
+            type.magic = magic;
+            return type;
+        }
+    }
+    if (head.size() >= CONTENT_HEAD_BYTES) {
+        const quint32 chunkType = ReadUInt32LE(head.constData());
+        const quint32 chunkSize = ReadUInt32LE(head.constData() + 4);
+        const quint32 libraryId = ReadUInt32LE(head.constData() + 8);
+        if (IsPlausibleChunkType(chunkType) && IsPlausibleRwVersion(libraryId)) {
+            type.kind = ContentType::Kind::RenderWare;
+            type.chunkType = chunkType;
+            type.chunkSize = chunkSize;
+            type.libraryId = libraryId;
+            type.rwVersion = RwVersionFromLibraryId(libraryId);
+            type.chunkRunsPastEntry = CONTENT_HEAD_BYTES + qint64(chunkSize) > entryBytes;
+        }
+    }
+    return type;
+}
+
+QString ContentType::Name() const
+{
+    switch (kind) {
+    case Kind::Empty:
+        return QStringLiteral("empty");
+    case Kind::RenderWare:
+        if (chunkType == RW_CHUNK_CLUMP)
+            return QStringLiteral("Clump");
+        if (chunkType == RW_CHUNK_TEXTURE_DICTIONARY)
+            return QStringLiteral("Texture Dictionary");
+        return QStringLiteral("chunk 0x") + QString::number(chunkType, 16).toUpper();
+    case Kind::Collision:
+    case Kind::Animation:
+    case Kind::Placement:
+        return QString::fromLatin1(magic);
+    case Kind::Data:
+        break;
+    }
+    return QStringLiteral("data");
+}
+
+QString ContentType::RwVersionText() const
+{
+    if (kind != Kind::RenderWare)
+        return QString();
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(rwVersion >> 16)
+        .arg((rwVersion >> 12) & 0xF)
+        .arg((rwVersion >> 8) & 0xF)
+        .arg(rwVersion & 0xFF);
+}
+
+QString ContentType::Game() const
+{
+    if (kind != Kind::RenderWare)
+        return QString();
+    switch (rwVersion) {
+    case 0x31001:
+    case 0x33002:
+        return QStringLiteral("III");
+    case 0x34003:
+        return QStringLiteral("VC");
+    case 0x36003:
+        return QStringLiteral("SA");
+    default:
+        return RwVersionText();
+    }
+}
+
+bool DetectEntryTypes(QFile &imgFile, const std::vector<IMGDirectoryEntryWrap> &directory,
+                      std::vector<ContentType> &types, const std::function<void()> &beforeEach)
+{
+    std::vector<int> byOffset(directory.size());
+    std::iota(byOffset.begin(), byOffset.end(), 0);
+    std::stable_sort(byOffset.begin(), byOffset.end(), [&](int a, int b) {
+        return directory[size_t(a)].entry.offset < directory[size_t(b)].entry.offset;
+    });
+    types.assign(directory.size(), ContentType());
+    QByteArray head;
+    for (const int position : byOffset) {
+        if (beforeEach)
+            beforeEach();
+        const IMGDirectoryEntry &e = directory[size_t(position)].entry;
+        const qint64 entryBytes = qint64(e.size) * SECTOR_SIZE;
+        const qint64 wanted = std::min<qint64>(CONTENT_HEAD_BYTES, entryBytes);
+        if (wanted > 0 && !ArchiveIO::ReadInto(imgFile, SectorToBytes(e.offset), wanted, head))
+            return false;
+        if (head.size() < wanted)
+            head.append(QByteArray(int(wanted - head.size()), '\0'));
+        types[size_t(position)] = DetectContentType(head.left(int(wanted)), entryBytes);
+    }
+    return true;
+}

@@ -1,0 +1,78 @@
+// Copying entries of another archive into this one, under the import's rules:
+// a name this archive has (ASCII case ignored) replaces that entry in place,
+// any other is appended, and version 2 room is made as for an import. The data
+// goes from file to file inside the kernel where the system can.
+#include "archive/IMGClass.h"
+
+#include "archive/ArchiveChecker.h"
+#include "archive/ArchiveIO.h"
+#include "archive/ArchiveReader.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> &entries)
+{
+    if (entries.empty() || version == 0)
+        return;
+    const QString sourcePath = source.ImgFileName();
+    const QString canonical = QFileInfo(sourcePath).canonicalFilePath();
+    if (&source == this || (!canonical.isEmpty() && canonical == QFileInfo(imgFile.fileName()).canonicalFilePath())) {
+        emit ErrorOccoured({QStringLiteral("源IMG文件 "), sourcePath, QStringLiteral(" 与目标相同")});
+        return;
+    }
+    // Every name is checked before anything changes: what no file name could be
+    // (empty, not UTF-8) and what the import refuses (more than 23 bytes).
+    for (const int position : entries) {
+        if (position < 0 || size_t(position) >= source.directory.size())
+            continue;
+        const IMGDirectoryEntry &e = source.directory[size_t(position)].entry;
+        const int length = EntryNameLength(e);
+        if (length > MAX_ENTRY_NAME_BYTES) {
+            emit ErrorOccoured({QStringLiteral("文件名 "), EntryName(e), QStringLiteral(" 太长")});
+            return;
+        }
+        if (length == 0 || !IsValidUtf8(e.name, length)) {
+            emit ErrorOccoured({QStringLiteral("文件名 "), EntryName(e), QStringLiteral(" 不合法")});
+            return;
+        }
+    }
+    ArchiveReader reader(source);
+    if (!reader.IsOpen()) {
+        emit ErrorOccoured({QStringLiteral("打开 "), sourcePath, QStringLiteral(" 失败")});
+        return;
+    }
+
+    BeginDirectoryChange();
+    bool touched = false;
+    bool dataWritten = false;
+    bool failed = false;
+    QByteArray buffer; // used only where the system cannot copy in the kernel
+    for (const int position : entries) {
+        if (position < 0 || size_t(position) >= source.directory.size())
+            continue;
+        const IMGDirectoryEntry &e = source.directory[size_t(position)].entry;
+        const QByteArray utf8Name(e.name, EntryNameLength(e));
+        emit ImportingFileFullPath(EntryName(e));
+        emit IncreaseProgressBar();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+        touched = true;
+        const qint64 bytes = qint64(e.size) * SECTOR_SIZE;
+        const auto copy = [&](qint64 at) {
+            qint64 copied = 0;
+            if (!ArchiveIO::CopyRange(reader.File(), SectorToBytes(e.offset), imgFile, at, bytes, buffer, &copied))
+                return false;
+            // Sectors that the source file cut short read as zeros, and are written as such.
+            return copied == bytes || ArchiveIO::Resize(imgFile, at + bytes);
+        };
+        if (!ImportEntry(utf8Name, bytes, copy, &dataWritten)) {
+            failed = true;
+            break;
+        }
+    }
+    if (failed)
+        FinishImport(touched, dataWritten, QStringLiteral("写入 "), imgFile.fileName(), QStringLiteral(" 失败"));
+    else
+        FinishImport(touched, dataWritten, QString(), QString(), QString());
+}
