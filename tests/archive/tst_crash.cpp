@@ -47,6 +47,16 @@ int RunChild(const QString &operation, const QStringList &args)
         img.Rebuild();
     } else if (operation == "rename") {
         return img.RenameEntry(args.value(1).toInt(), args.value(2)) ? 0 : 3;
+    } else if (operation == "convert") {
+        return img.ConvertTo(args.value(1), args.value(2).toInt(), args.value(3) == "force") ? 0 : 3;
+    } else if (operation == "importfrom") {
+        IMGClass source;
+        if (!source.OpenArchive(args.value(1)))
+            return 2;
+        std::vector<int> all(source.directory.size());
+        for (size_t i = 0; i < all.size(); ++i)
+            all[i] = int(i);
+        img.ImportEntriesFrom(source, all);
     }
     return 0;
 }
@@ -72,6 +82,50 @@ std::vector<Record> Fixture(bool full)
     for (quint32 i = 0; full && records.size() < 63; ++i)
         records.push_back({11 + i, 1, "f" + QByteArray::number(i)});
     return records;
+}
+
+// The archive whose entries an add-from copies: the import's sources as entries,
+// in a version other than the target's.
+bool WriteImportSource(const QString &imgPath, int version, const QStringList &names)
+{
+    std::vector<Record> records;
+    quint32 next = version == 1 ? 0 : 1;
+    for (const QString &name : names) {
+        const quint16 size = quint16(BytesToSectors(Sources().at(name).size()));
+        records.push_back({next, size, name.toUtf8()});
+        next += size;
+    }
+    QByteArray img = version == 2 ? Ver2Header(records) : QByteArray();
+    for (size_t i = 0; i < records.size(); ++i)
+        PutData(img, records[i].offset, Sources().at(names[int(i)]));
+    return WriteFile(imgPath, img) && (version == 2 || WriteFile(DirPathFor(imgPath), DirectoryBytes(records)));
+}
+
+// After a kill during a convert: the target is absent, the archive that stood
+// there before, or the whole copy of the source (opening it finishes a version 1
+// swap that was stopped between its renames).
+QString CheckConvertTarget(const QString &target, int newVersion, const Contents &source, int existedVersion,
+                           const Contents &existed, bool finished)
+{
+    if (!QFileInfo::exists(target)) {
+        if (QFileInfo::exists(DirPathFor(target)) && newVersion == 1 && existedVersion == 0)
+            return QStringLiteral("a directory without its data file");
+        return finished || existedVersion != 0 ? QStringLiteral("the target is gone") : QString();
+    }
+    IMGClass opener;
+    if (!opener.OpenArchive(target))
+        return QStringLiteral("the target does not open");
+    if (!ArchiveChecker(opener).Check().empty())
+        return QStringLiteral("the checker finds problems in the target");
+    // The old and the new archive are of different versions.
+    if (opener.version == newVersion) {
+        const QString problem = VerifyArchive(target, newVersion, source);
+        return problem.isEmpty() ? QString() : QStringLiteral("the new target: ") + problem;
+    }
+    if (finished || opener.version != existedVersion)
+        return QStringLiteral("the target is of version %1").arg(opener.version);
+    const QString problem = VerifyArchive(target, existedVersion, existed);
+    return problem.isEmpty() ? QString() : QStringLiteral("the old target: ") + problem;
 }
 
 QStringList Names(const Contents &contents)
@@ -147,6 +201,23 @@ void TestCrash::everyStepLeavesAWholeArchive_data()
     QTest::newRow("version 2 full, import of replacing names") << 2 << true << "import" << replacing;
     QTest::newRow("version 2 full, delete") << 2 << true << "delete" << QStringList{"2", "0"};
     QTest::newRow("version 2 full, rebuild") << 2 << true << "rebuild" << QStringList();
+    // Convert: the new version, and whether an archive stands at the target already.
+    for (int v : {1, 2}) {
+        for (int to : {1, 2}) {
+            const QString name = QStringLiteral("version %1, convert to version %2").arg(v).arg(to);
+            QTest::newRow(qPrintable(name)) << v << false << "convert" << QStringList{QString::number(to)};
+            QTest::newRow(qPrintable(name + " over an existing archive"))
+                << v << false << "convert" << QStringList{QString::number(to), "force"};
+        }
+        const QString version = QStringLiteral("version %1, ").arg(v);
+        QTest::newRow(qPrintable(version + "add from an archive, new and replacing names"))
+            << v << false << "importfrom" << mixed;
+        QTest::newRow(qPrintable(version + "add from an archive, replacing names"))
+            << v << false << "importfrom" << replacing;
+    }
+    QTest::newRow("version 2 full, add from an archive, new names that move data")
+        << 2 << true << "importfrom" << fresh;
+    QTest::newRow("version 2 full, convert to version 1") << 2 << true << "convert" << QStringList{"1"};
 }
 
 void TestCrash::everyStepLeavesAWholeArchive()
@@ -160,9 +231,19 @@ void TestCrash::everyStepLeavesAWholeArchive()
     QFETCH(QStringList, arguments);
     const std::vector<Record> records = Fixture(full);
     const QString p = path("crash.img");
-    const bool importing = operation == "import";
+    const bool importing = operation == "import" || operation == "importfrom";
+    const bool converting = operation == "convert";
+    const QString target = path("converted.img");
+    const int targetVersion = converting ? arguments.first().toInt() : 0;
+    const int existedVersion = converting && arguments.contains("force") ? 3 - targetVersion : 0;
     QStringList args = {p};
-    if (importing) {
+    if (operation == "importfrom") {
+        QVERIFY(QDir(dir.path()).mkdir("src"));
+        args << path("src/from.img");
+        QVERIFY(WriteImportSource(args.last(), 3 - version, arguments));
+    } else if (converting) {
+        args << target << arguments;
+    } else if (importing) {
         QVERIFY(QDir(dir.path()).mkdir("src"));
         for (const QString &name : arguments) {
             args << path("src/" + name);
@@ -192,6 +273,13 @@ void TestCrash::everyStepLeavesAWholeArchive()
         for (const QString &leftover : {p + ".rebuilding", DirPathFor(p) + ".rebuilding"})
             QFile::remove(leftover);
         const Contents old = Snapshot(p, version);
+        for (const QString &t : {target, DirPathFor(target), target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
+            QFile::remove(t);
+        if (existedVersion == 1)
+            QVERIFY(WriteVer1(target, {{0, 2, "there.dff"}}));
+        else if (existedVersion == 2)
+            QVERIFY(WriteVer2(target, {{1, 2, "there.dff"}}));
+        const Contents existed = existedVersion ? Snapshot(target, existedVersion) : Contents();
         if (k == 1) {
             IMGClass fixture;
             QVERIFY(fixture.OpenArchive(p));
@@ -237,6 +325,13 @@ void TestCrash::everyStepLeavesAWholeArchive()
             }
             QVERIFY2(!finished || (now.empty() && nowVersion == operation.right(1).toInt()),
                      qPrintable(where));
+            continue;
+        }
+
+        if (converting) {
+            // The source is only read; the target is never half an archive.
+            QCOMPARE(VerifyArchive(p, version, old), QString());
+            QCOMPARE(CheckConvertTarget(target, targetVersion, old, existedVersion, existed, finished), QString());
             continue;
         }
 
