@@ -83,6 +83,37 @@ void CountErrors(IMGClass &img)
     });
 }
 
+// Operations between two archives (diff, convert, add-from), on the opened `img`;
+// false when `name` is none of them.
+bool ToolkitOperation(const QString &name, IMGClass &img, Result &result, const QStringList &args)
+{
+    if (name == QLatin1String("convert")) {
+        result.Add(QStringLiteral("time"),
+                   Seconds([&] { img.ConvertTo(args.value(1), args.value(2).toInt(), true); }));
+        return true;
+    }
+    if (name != QLatin1String("diff") && name != QLatin1String("importfrom"))
+        return false;
+    // Opening the second archive is part of the work, as it is for the command.
+    result.Add(QStringLiteral("time"), Seconds([&] {
+                   IMGClass other;
+                   CountErrors(other);
+                   if (!other.OpenArchive(args.value(1)))
+                       return;
+                   if (name == QLatin1String("diff")) {
+                       ArchiveDifference difference;
+                       img.CompareWith(other, difference);
+                       result.Add(QStringLiteral("changed"), double(difference.changed.size()));
+                   } else {
+                       std::vector<int> all(other.directory.size());
+                       for (size_t i = 0; i < all.size(); ++i)
+                           all[i] = int(i);
+                       img.ImportEntriesFrom(other, all);
+                   }
+               }));
+    return true;
+}
+
 // The engine alone, as the command-line tool drives it (its session listens to the same signals).
 int EngineOperation(const QString &name, Result &result, const QStringList &args)
 {
@@ -127,6 +158,7 @@ int EngineOperation(const QString &name, Result &result, const QStringList &args
         result.Add(QStringLiteral("time"), Seconds([&] { img.DeleteEntries(rows); }));
     } else if (name == QLatin1String("rebuild")) {
         result.Add(QStringLiteral("time"), Seconds([&] { img.Rebuild(); }));
+    } else if (ToolkitOperation(name, img, result, args)) {
     } else {
         std::fprintf(stderr, "unknown operation %s\n", qPrintable(name));
         return 2;

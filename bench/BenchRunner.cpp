@@ -1,5 +1,6 @@
 #include "bench/BenchRunner.h"
 
+#include "archive/IMGClass.h"
 #include "archive/IMGFormat.h"
 #include "bench/SyntheticArchive.h"
 
@@ -283,6 +284,7 @@ private:
     void MeasureExport();
     void MeasureDelete();
     void MeasureRebuild();
+    void MeasureToolkit();
     void MeasureTable();
     void MeasureWindowAgainstCli();
 
@@ -645,6 +647,133 @@ void Runner::MeasureRebuild()
     QFile::remove(cpOut);
 }
 
+// Diff, convert and add-from on the stock-sized version 2 archive, each next to
+// the plain tool that does the same reading and writing.
+void Runner::MeasureToolkit()
+{
+    // A twin of the archive with one byte changed in every hundredth entry: `cmp -l`
+    // reads both files to their ends and has almost nothing to print. (Its output
+    // goes to a file: GNU cmp stops at the first difference when it writes to /dev/null.)
+    const QString twin = Path(QStringLiteral("twin.img"));
+    CopyFile(bigMaster, twin);
+    int differing = 0;
+    {
+        IMGClass archive;
+        QFile data(twin);
+        if (!archive.OpenArchive(bigMaster) || !data.open(QIODevice::ReadWrite))
+            Fail(QStringLiteral("preparing the twin archive"));
+        for (size_t i = 0; i < archive.directory.size(); i += 100, ++differing) {
+            const IMGDirectoryEntry &e = archive.directory[i].entry;
+            const qint64 at = SectorToBytes(e.offset) + qint64(e.size) * SECTOR_SIZE / 2;
+            data.seek(at);
+            char byte = 0;
+            data.getChar(&byte);
+            data.seek(at);
+            data.putChar(char(byte ^ 0x5A));
+        }
+    }
+    std::vector<double> diffs, cmps;
+    long rss = 0;
+    for (int r = 0; r < scale.runs; ++r) {
+        Settle();
+        cmps.push_back(Spawn({QStringLiteral("cmp"), QStringLiteral("-l"), bigMaster, twin},
+                             Path(QStringLiteral("cmp.out")))
+                           .seconds);
+        Settle();
+        const Spawned s = Operation(QStringLiteral("diff"), {bigMaster, twin});
+        diffs.push_back(Median(Values(s, QStringLiteral("time"))));
+        rss = std::max(rss, s.maxRssKiB);
+        if (Median(Values(s, QStringLiteral("changed"))) != differing)
+            Fail(QStringLiteral("diff found %1 changed entries, not %2")
+                     .arg(Median(Values(s, QStringLiteral("changed"))))
+                     .arg(differing));
+    }
+    Row diff{QStringLiteral("diff, version 2, 1 % of entries changed"),
+             big.entries,
+             2 * big.dataBytes,
+             Median(diffs),
+             QStringLiteral("`cmp -l` of the two data files"),
+             Median(cmps),
+             rss,
+             RatioTarget(1.2)};
+    diff.verdict = Verdict(diff.seconds <= 1.2 * diff.baselineSeconds);
+    rows.push_back(diff);
+
+    const QString converted = Path(QStringLiteral("converted.img"));
+    const QString cpOut = Path(QStringLiteral("cp.img"));
+    std::vector<double> converts, cpSyncs;
+    rss = 0;
+    for (int r = 0; r < scale.runs; ++r) {
+        QFile::remove(cpOut);
+        Settle();
+        cpSyncs.push_back(Spawn({QStringLiteral("cp"), bigMaster, cpOut}).seconds + FsyncSeconds(cpOut));
+        QFile::remove(cpOut);
+        QFile::remove(converted);
+        QFile::remove(DirPathFor(converted));
+        Settle();
+        const Spawned s = Operation(QStringLiteral("convert"), {bigMaster, converted, QStringLiteral("1")});
+        converts.push_back(Median(Values(s, QStringLiteral("time"))));
+        rss = std::max(rss, s.maxRssKiB);
+    }
+    QFile::remove(converted);
+    QFile::remove(DirPathFor(converted));
+    Row convert{QStringLiteral("convert, version 2 to 1"),
+                big.entries,
+                big.dataBytes,
+                Median(converts),
+                QStringLiteral("`cp` + fsync of the data file"),
+                Median(cpSyncs),
+                rss,
+                RatioTarget(1.1)};
+    convert.verdict = Verdict(convert.seconds <= 1.1 * convert.baselineSeconds);
+    rows.push_back(convert);
+
+    // The import files as entries of an archive of their own.
+    const QString source = Path(QStringLiteral("from.img"));
+    {
+        IMGClass from;
+        QStringList files;
+        for (const std::string &p : importFiles)
+            files << QString::fromStdString(p);
+        if (!from.CreateArchive(source, 2) || !from.OpenArchive(source))
+            Fail(QStringLiteral("creating the source archive"));
+        from.ImportFiles(files);
+    }
+    Snapshot snapshot;
+    CopyFile(bigMaster, bigWork);
+    snapshot.Take(bigWork, big.directoryBytes + 32 * 1024 * 1024);
+    std::vector<double> adds, imports;
+    rss = 0;
+    for (int r = 0; r < scale.runs; ++r) {
+        snapshot.Restore();
+        Settle();
+        imports.push_back(Median(Values(Operation(QStringLiteral("import"), {bigWork, importList}),
+                                        QStringLiteral("time"))));
+        snapshot.Restore();
+        Settle();
+        const Spawned s = Operation(QStringLiteral("importfrom"), {bigWork, source});
+        adds.push_back(Median(Values(s, QStringLiteral("time"))));
+        rss = std::max(rss, s.maxRssKiB);
+    }
+    snapshot.Restore();
+    QFile::remove(source);
+    QFile::remove(twin);
+    QFile::remove(Path(QStringLiteral("cmp.out")));
+    Row add{QStringLiteral("add --from %1 entries, version 2").arg(importFiles.size()),
+            big.entries,
+            importBytes,
+            Median(adds),
+            QStringLiteral("import of the same files"),
+            Median(imports),
+            rss,
+            RatioTarget(1.1)};
+    add.verdict = Verdict(add.seconds <= 1.1 * add.baselineSeconds);
+    rows.push_back(add);
+    Log(QStringLiteral("diff %1 (cmp %2); convert %3 (cp + fsync %4); add --from %5 (import %6)")
+            .arg(Duration(diff.seconds), Duration(diff.baselineSeconds), Duration(convert.seconds),
+                 Duration(convert.baselineSeconds), Duration(add.seconds), Duration(add.baselineSeconds)));
+}
+
 void Runner::MeasureWindowAgainstCli()
 {
     Snapshot snapshot;
@@ -861,6 +990,7 @@ int Runner::Run()
     MeasureExport();
     MeasureDelete();
     MeasureRebuild();
+    MeasureToolkit();
     MeasureWindowAgainstCli();
     MeasureTable();
 

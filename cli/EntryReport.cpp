@@ -107,6 +107,16 @@ QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEnt
         return QStringLiteral("%1: the name is not valid UTF-8").arg(label);
     case Kind::UnreadableData:
         return QStringLiteral("%1: its data cannot be read").arg(label);
+    case Kind::ContentMismatch:
+        return QStringLiteral("%1: its content does not match its extension").arg(label);
+    case Kind::ChunkPastEntry:
+        return QStringLiteral("%1: its RenderWare chunk runs past the end of the entry").arg(label);
+    case Kind::OutOfDirectoryOrder:
+        return QStringLiteral("%1: its data lies before the data of %2, listed before it")
+            .arg(label, EntryLabel(directory, problem.other));
+    case Kind::GapBefore:
+        return QStringLiteral("%1: unused sectors lie between the data of %2 and its own")
+            .arg(label, EntryLabel(directory, problem.other));
     }
     return label;
 }
