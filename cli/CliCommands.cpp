@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "cli/BashCompletion.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 
@@ -34,6 +35,12 @@ int CliCommands::Run(const QStringList &arguments)
     if (word == QLatin1String("--version")) {
         Console::Out(QStringLiteral("%1 %2\n").arg(QLatin1String(Console::kProgramName),
                                                    QCoreApplication::applicationVersion()));
+        return ExitOk;
+    }
+    // Not in the overview: the build writes the installed completion script with it.
+    if (word == QLatin1String("--completion") && arguments.size() == 3 &&
+        arguments.at(2) == QLatin1String("bash")) {
+        Console::Out(BashCompletion::Script(Commands::All()));
         return ExitOk;
     }
     const std::unique_ptr<Command> command = Commands::Find(word);
