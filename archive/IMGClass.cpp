@@ -375,3 +375,20 @@ int IMGClass::FindEntry(const QByteArray &utf8Name) const
     std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
     return FindEntry(probe, NameHash(probe.name));
 }
+
+std::vector<int> IMGClass::FindEntries(const QByteArray &utf8Name) const
+{
+    std::vector<int> found;
+    // A zero byte would end the stored name early: no entry has such a name.
+    if (utf8Name.size() > ENTRY_NAME_FIELD_SIZE || utf8Name.contains('\0'))
+        return found;
+    IMGDirectoryEntry probe;
+    std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
+    const auto range = nameIndex.equal_range(NameHash(probe.name));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (SameEntryName(directory[size_t(it->second)].entry, probe))
+            found.push_back(it->second);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}

@@ -56,6 +56,9 @@ public:
     void ImportFiles(const QStringList &paths);
     void ExportEntries(const QString &folder, const QModelIndexList &rows);
     void DeleteEntries(const QModelIndexList &rows);
+    // The same, with entries named by their directory positions (the rows of the table's model).
+    void ExportEntries(const QString &folder, const std::vector<int> &rows);
+    void DeleteEntries(const std::vector<int> &rows);
     void Rebuild();
     // Gives entry `row` a new name under the import's name rules; false after an error.
     bool RenameEntry(int row, const QString &newName);
@@ -66,6 +69,8 @@ public:
 
     // Position of the first entry with the same name (ASCII case ignored), or -1.
     int FindEntry(const QByteArray &utf8Name) const;
+    // Positions of every entry with that name (ASCII case ignored), in directory order.
+    std::vector<int> FindEntries(const QByteArray &utf8Name) const;
 
     // The content type of every entry, from its first bytes, read in the order of
     // the data; false after an error.
@@ -106,6 +111,8 @@ signals:
     void ErrorOccoured(std::initializer_list<QString> args);
 
 private:
+    static std::vector<int> RowPositions(const QModelIndexList &rows);
+
     void UpdateFreeDirectorySlots();
     bool MoveLowestEntryToEnd();
 

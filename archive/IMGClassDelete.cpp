@@ -5,15 +5,20 @@
 
 void IMGClass::DeleteEntries(const QModelIndexList &rows)
 {
+    DeleteEntries(RowPositions(rows));
+}
+
+void IMGClass::DeleteEntries(const std::vector<int> &rows)
+{
     if (version == 0)
         return;
 
     BeginDirectoryChange();
     // Rows name positions in the directory as it was before the call.
     std::vector<char> doomed(directory.size(), 0);
-    for (const QModelIndex &index : rows) {
-        if (index.row() >= 0 && size_t(index.row()) < directory.size())
-            doomed[size_t(index.row())] = 1;
+    for (int row : rows) {
+        if (row >= 0 && size_t(row) < directory.size())
+            doomed[size_t(row)] = 1;
     }
     size_t kept = 0;
     for (size_t i = 0; i < directory.size(); ++i) {

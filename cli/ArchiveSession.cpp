@@ -48,3 +48,8 @@ bool ArchiveSession::Open(const QString &path)
     }
     return img.OpenArchive(path);
 }
+
+bool ArchiveSession::Open(const QString &path, Access)
+{
+    return Open(path);
+}

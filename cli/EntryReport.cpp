@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <map>
+
 namespace EntryReport {
 
 namespace {
@@ -27,17 +29,25 @@ QString ShownName(const IMGDirectoryEntry &entry)
 
 } // namespace
 
-QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row)
+QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row,
+                  const std::vector<ContentType> *types)
 {
     const IMGDirectoryEntry &e = directory[size_t(row)].entry;
-    return QStringLiteral("%1\t%2\t%3\t%4\n")
-        .arg(EntryName(e))
-        .arg(qint64(e.size) * SECTOR_SIZE / 1024)
-        .arg(row)
-        .arg(SectorToBytes(e.offset));
+    QString line = QStringLiteral("%1\t%2\t%3\t%4")
+                       .arg(EntryName(e))
+                       .arg(qint64(e.size) * SECTOR_SIZE / 1024)
+                       .arg(row)
+                       .arg(SectorToBytes(e.offset));
+    if (types) {
+        const ContentType &type = (*types)[size_t(row)];
+        const QString game = type.Game();
+        line += QLatin1Char('\t') + type.Name() + QLatin1Char('\t') + (game.isEmpty() ? QStringLiteral("-") : game);
+    }
+    return line + QLatin1Char('\n');
 }
 
-QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows)
+QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows,
+                const std::vector<ContentType> *types)
 {
     QJsonArray array;
     for (int row : rows) {
@@ -48,6 +58,12 @@ QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::
         object.insert(QStringLiteral("size"), int(e.size));
         object.insert(QStringLiteral("reserved"), int(e.reserved));
         object.insert(QStringLiteral("number"), row);
+        if (types) {
+            const ContentType &type = (*types)[size_t(row)];
+            object.insert(QStringLiteral("type"), type.Name());
+            object.insert(QStringLiteral("rwVersion"),
+                          type.kind == ContentType::Kind::RenderWare ? QJsonValue(type.RwVersionText()) : QJsonValue());
+        }
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -72,14 +88,32 @@ QString Info(int version, size_t entries, const ArchiveSpace &space, int freeDir
     return text;
 }
 
+QString TypeCounts(const std::vector<ContentType> &types)
+{
+    std::map<QString, int> byType;
+    std::map<QString, int> byVersion;
+    for (const ContentType &type : types) {
+        ++byType[type.Name()];
+        if (type.kind == ContentType::Kind::RenderWare)
+            ++byVersion[type.Game()];
+    }
+    QString text;
+    for (const auto &count : byType)
+        text += QStringLiteral("type %1: %2\n").arg(count.first).arg(count.second);
+    for (const auto &count : byVersion)
+        text += QStringLiteral("RenderWare version %1: %2\n").arg(count.first).arg(count.second);
+    return text;
+}
+
 QString EntryLabel(const std::vector<IMGDirectoryEntryWrap> &directory, int row)
 {
     return QStringLiteral("entry %1 (%2)").arg(row).arg(ShownName(directory[size_t(row)].entry));
 }
 
 QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEntryWrap> &directory,
-                qint64 dataFileBytes)
+                qint64 dataFileBytes, const std::vector<ContentType> &types)
 {
+    const ContentType type = size_t(problem.entry) < types.size() ? types[size_t(problem.entry)] : ContentType();
     const QString label = EntryLabel(directory, problem.entry);
     const IMGDirectoryEntry &e = directory[size_t(problem.entry)].entry;
     using Kind = ArchiveProblem::Kind;
@@ -108,9 +142,12 @@ QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEnt
     case Kind::UnreadableData:
         return QStringLiteral("%1: its data cannot be read").arg(label);
     case Kind::ContentMismatch:
-        return QStringLiteral("%1: its content does not match its extension").arg(label);
+        return QStringLiteral("%1: holds %2, not what its extension says").arg(label, type.Name());
     case Kind::ChunkPastEntry:
-        return QStringLiteral("%1: its RenderWare chunk runs past the end of the entry").arg(label);
+        return QStringLiteral("%1: its RenderWare chunk of %2 bytes runs past the end of the entry (%3 bytes)")
+            .arg(label)
+            .arg(qint64(type.chunkSize) + CONTENT_HEAD_BYTES)
+            .arg(qint64(e.size) * SECTOR_SIZE);
     case Kind::OutOfDirectoryOrder:
         return QStringLiteral("%1: its data lies before the data of %2, listed before it")
             .arg(label, EntryLabel(directory, problem.other));

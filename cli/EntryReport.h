@@ -13,18 +13,25 @@ namespace EntryReport {
 
 // One line of the entry table, tab-separated in the window's column order:
 // name, size in KB, number, byte offset.
-QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row);
+// With `types`, two more: the content type and the RenderWare game or version ("-" for none).
+QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row,
+                  const std::vector<ContentType> *types = nullptr);
 
 // A JSON array with one object per row: name, offset, size, reserved (the raw
 // record fields, offset and size in sectors) and number (the directory position).
-QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows);
+// With `types`, also type and rwVersion (null when not RenderWare).
+QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows,
+                const std::vector<ContentType> *types = nullptr);
 
 // "key: value" lines describing an open archive.
 QString Info(int version, size_t entries, const ArchiveSpace &space, int freeDirectorySlots);
 
-// One line for a problem found by the checker.
+// "type NAME: N" and "RenderWare version V: N" lines, each group in name order.
+QString TypeCounts(const std::vector<ContentType> &types);
+
+// One line for a problem found by the checker; `types` are the checker's content types (after CheckStrict).
 QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEntryWrap> &directory,
-                qint64 dataFileBytes);
+                qint64 dataFileBytes, const std::vector<ContentType> &types = {});
 
 // "entry N (name)", with bytes that are not UTF-8 written as \xNN.
 QString EntryLabel(const std::vector<IMGDirectoryEntryWrap> &directory, int row);

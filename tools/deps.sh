@@ -7,6 +7,7 @@ OSTREVALE_PACKAGES=(
     qtbase5-dev qtbase5-dev-tools libqt5svg5
     fonts-wqy-microhei
     desktop-file-utils appstream
+    bash-completion
 )
 
 ostrevale_missing_packages() {

@@ -34,22 +34,13 @@ QVariant IMGTableModel::data(const QModelIndex &index, int role) const
     // Numbers go to the view as numbers: the delegate groups their digits in
     // the user's locale and the proxy compares them numerically.
     const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
-    switch (index.column()) {
-    case NameColumn: {
+    if (index.column() == NameColumn) {
         QString &name = names[size_t(index.row())];
         if (name.isNull())
-            name = EntryName(entry);
+            name = EntryOrder::Value(entry, index.row(), EntryOrder::NameColumn).toString();
         return name;
     }
-    case SizeColumn:
-        return qint64(entry.size) * SECTOR_SIZE / 1024;
-    case NumberColumn:
-        return index.row();
-    case OffsetColumn:
-        return SectorToBytes(entry.offset);
-    default:
-        return QVariant();
-    }
+    return EntryOrder::Value(entry, index.row(), EntryOrder::Column(index.column()));
 }
 
 QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
-#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,13 +34,12 @@ int RunChild(const QString &operation, const QStringList &args)
         return img.CreateArchive(args.value(0), operation.right(1).toInt()) ? 0 : 3;
     if (!img.OpenArchive(args.value(0)))
         return 2;
-    QStringListModel model(QStringList(QVector<QString>(int(img.directory.size())).toList()));
     if (operation == "import") {
         img.ImportFiles(args.mid(1));
     } else if (operation == "delete") {
-        QModelIndexList rows;
+        std::vector<int> rows;
         for (const QString &row : args.mid(1))
-            rows << model.index(row.toInt(), 0);
+            rows.push_back(row.toInt());
         img.DeleteEntries(rows);
     } else if (operation == "rebuild") {
         img.Rebuild();

@@ -17,7 +17,7 @@ DESTDIR=$root "$cmake" --install "$build" --prefix /usr >"$work/install.log" \
     || { cat "$work/install.log" >&2; fail "cmake --install"; exit 1; }
 
 expected=(usr/bin/ostrevale-cli usr/share/man/man1/ostrevale-cli.1.gz usr/share/doc/ostrevale/copyright
-          usr/share/doc/ostrevale/changelog.gz)
+          usr/share/doc/ostrevale/changelog.gz usr/share/bash-completion/completions/ostrevale-cli)
 if [ "$gui" = 1 ]; then
     expected+=(
         usr/bin/ostrevale
@@ -97,6 +97,13 @@ fi
     && "$cli" add --quiet "$work/a.img" "$work/one.txt" \
     && [ "$("$cli" list "$work/a.img" | cut -f1)" = one.txt ] \
     || fail "installed ostrevale-cli could not create, fill and list an archive"
+
+# The completion is a script bash-completion can load, for the program of that name.
+completion=$root/usr/share/bash-completion/completions/ostrevale-cli
+if [ -e "$completion" ] && [ -e /usr/share/bash-completion/bash_completion ]; then
+    bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && complete -p ostrevale-cli' \
+        _ "$completion" >/dev/null || fail "the bash completion does not load"
+fi
 
 if command -v man >/dev/null; then
     for page in "$root"/usr/share/man/man1/*.1.gz; do
