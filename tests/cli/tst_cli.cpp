@@ -57,7 +57,8 @@ QString Info(int version)
                        .arg(unused);
     if (version == 2)
         text += QStringLiteral("free directory slots: 59\n");
-    return text;
+    // The fixture's entries hold patterns, and empty.col nothing.
+    return text + QStringLiteral("type data: 3\ntype empty: 1\n");
 }
 
 } // namespace
@@ -441,6 +442,12 @@ void TestCli::helpForEveryCommand_data()
                              << "rebuild ARCHIVE.img";
     QTest::newRow("check") << "check"
                            << "check ARCHIVE.img";
+    QTest::newRow("diff") << "diff"
+                          << "diff A.img B.img";
+    QTest::newRow("convert") << "convert"
+                             << "convert ARCHIVE.img NEW.img";
+    QTest::newRow("cat") << "cat"
+                         << "cat ARCHIVE.img NAME";
 }
 
 void TestCli::helpForEveryCommand()
@@ -637,6 +644,10 @@ void TestCli::progressOnlyOnATerminal_data()
                              << "[########################] 1/1 gang01.DFF";
     QTest::newRow("rebuild") << QStringList{"rebuild", "a.img"} << "[########################] 4/4 树木.dff";
     QTest::newRow("check --quiet") << QStringList{"check", "-q", "a.img"} << "";
+    QTest::newRow("convert") << QStringList{"convert", "a.img", "b.img", "--version", "1"}
+                             << "[########################] 4/4 树木.dff";
+    QTest::newRow("diff") << QStringList{"diff", "a.img", "a.img"} << "[########################] 4/4";
+    QTest::newRow("diff --quiet") << QStringList{"diff", "--quiet", "a.img", "a.img"} << "";
 }
 
 void TestCli::progressOnlyOnATerminal()
