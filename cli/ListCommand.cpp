@@ -21,7 +21,7 @@ ListCommand::ListCommand()
                                 "type (Clump, Texture Dictionary, 'chunk 0xNN' for another RenderWare "
                                 "chunk, COLL, COL2, COL3, COL4, ANP3, ANPK, bnry, empty or data) and for "
                                 "RenderWare the game (III, VC, SA) or the version number, '-' otherwise. "
-                                "With --json: the fields type and rwVersion (null when not RenderWare)."))
+                                "In JSON: the fields type and rwVersion (null when not RenderWare)."))
 {
     AddOption(RegexOption());
     AddOption(sortOption);
