@@ -76,7 +76,8 @@ public:
     // the data; false after an error.
     bool DetectContentTypes(std::vector<ContentType> &types);
     // Pairs this archive's entries with `other`'s by name and compares their
-    // sectors; each archive is read once, in the order of its data. False after an error.
+    // sectors; each archive is read once, in the order of its data, with one
+    // progress step for every entry of this archive. False after an error.
     bool CompareWith(const IMGClass &other, ArchiveDifference &difference);
     // Writes a copy of this archive as a new archive of `newVersion` at `path`,
     // entries packed in directory order; this archive is only read. An existing

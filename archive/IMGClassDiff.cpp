@@ -96,6 +96,10 @@ bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
 
+    // One step for every entry of this archive: those that need no reading now,
+    // the others as their comparison ends.
+    for (size_t i = toRead.size(); i < a.size(); ++i)
+        emit IncreaseProgressBar();
     if (sameOrder) {
         for (const Pair &p : toRead) {
             step();
@@ -116,6 +120,7 @@ bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
     } else {
         const auto digestsOf = [&](ArchiveReader &reader, const std::vector<IMGDirectoryEntryWrap> &entries,
                                    bool ofA, std::vector<QByteArray> &digests) {
+            // A pair is compared once the second archive's side is read.
             std::vector<size_t> order(toRead.size());
             for (size_t k = 0; k < order.size(); ++k)
                 order[k] = k;
@@ -127,7 +132,8 @@ bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
             digests.assign(toRead.size(), QByteArray());
             QCryptographicHash hash(QCryptographicHash::Sha256);
             for (const size_t k : order) {
-                step();
+                if (!ofA)
+                    step();
                 const IMGDirectoryEntry &e = entries[size_t(ofA ? toRead[k].a : toRead[k].b)].entry;
                 const qint64 bytes = qint64(e.size) * SECTOR_SIZE;
                 hash.reset();
