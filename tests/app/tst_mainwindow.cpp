@@ -1,5 +1,6 @@
 #include "ArchiveFixtures.h"
 #include "ModalAnswerer.h"
+#include "TestFolder.h"
 #include "WindowProbe.h"
 
 #include <QMenu>
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -52,7 +52,7 @@ private:
     static void VerifyNoArchive(const OSTREVALE &w);
     static void VerifyArchiveOpen(const OSTREVALE &w, int version, const QString &path);
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 namespace {
@@ -67,13 +67,11 @@ const QStringList kNames = {"b.dff", "a.txd", "C.dff", "modeltxd.col", "中文.d
 void TestMainWindow::initTestCase()
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    QVERIFY(dir.isValid());
 }
 
 void TestMainWindow::init()
 {
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 }
 
 QString TestMainWindow::WriteArchive(int version, const QString &name)
@@ -445,7 +443,7 @@ void TestMainWindow::newArchive()
         QCOMPARE(QFileInfo(path(QStringLiteral("new.dir"))).size(), 0);
     } else {
         const QByteArray img = ReadFile(created);
-        QCOMPARE(img.size(), 2048);
+        QCOMPARE(qint64(img.size()), SECTOR_SIZE);
         QCOMPARE(img.left(8), QByteArray("VER2\0\0\0\0", 8));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("new.dir"))));
     }

@@ -10,6 +10,7 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
@@ -17,7 +18,6 @@
 
 #include <QDir>
 #include <QStringListModel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -64,16 +64,14 @@ private:
     bool protect(const QString &target, int nthOpen);
     QStringList arcFiles() const;
 
-    QTemporaryDir dir;
+    TestFolder dir;
     QStringListModel model;
     QStringList protectedPaths;
 };
 
 void TestFaults::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("arc"));
     QVERIFY(QDir(dir.path()).mkdir("src"));
     QVERIFY(QDir(dir.path()).mkdir("out"));
