@@ -35,12 +35,11 @@ void AnswerHelpOrVersion(int argc, char *argv[])
     // Qt's own options (-platform, -style, ...) are unknown here; only the QApplication
     // below knows them, so errors are left for the second look.
     parser.parse(arguments);
+    // (--help-all lists the window system's options too, so the QApplication answers it.)
     QString asked;
     if (parser.isSet(QStringLiteral("version")))
         asked = QStringLiteral("--version");
-    else if (parser.isSet(QStringLiteral("help-all")))
-        asked = QStringLiteral("--help-all");
-    else if (parser.isSet(QStringLiteral("help")))
+    else if (parser.isSet(QStringLiteral("help")) && !parser.isSet(QStringLiteral("help-all")))
         asked = QStringLiteral("--help");
     if (asked.isEmpty())
         return;

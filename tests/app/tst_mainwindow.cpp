@@ -635,6 +635,8 @@ void TestMainWindow::programAnswersAndExitsWithoutWindow_data()
     QTest::newRow("-h") << QStringList{"-h"} << true << 0 << usage;
     QTest::newRow("--version") << QStringList{"--version"} << true << 0 << version;
     QTest::newRow("-v") << QStringList{"-v"} << true << 0 << version;
+    QTest::newRow("--help-all lists Qt's options")
+        << QStringList{"--help-all"} << false << 0 << QStringLiteral("^  --platform <");
     QTest::newRow("--help after an archive and a Qt option")
         << QStringList{"a.img", "-reverse", "--help"} << true << 0 << usage;
     // -reverse is Qt's word, not -r -e -v bundled together.
