@@ -284,7 +284,7 @@ void IMGClass::BeginDirectoryChange()
 {
     committedDirectory = directory;
     committedFreeSlots = freeDirectorySlots;
-    ForgetLowestEntries();
+    room.Forget();
 }
 
 bool IMGClass::CommitDirectoryChange(bool dataWritten, QString *failedPath)
@@ -309,9 +309,9 @@ void IMGClass::RestoreCommittedDirectory()
     directory = committedDirectory;
     freeDirectorySlots = committedFreeSlots;
     RebuildNameIndex();
-    ForgetLowestEntries();
+    room.Forget();
     if (version == 2)
-        UpdateRoomFromLowest();
+        room.RecountFreeSlots();
     // A failed write may have left part of the new directory behind: put the old one back
     // (it only points at data that was on the disk before the operation began).
     WriteDirectoryBack();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/ContentType.h"
+#include "archive/DirectoryRoom.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <initializer_list>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 class QDir;
@@ -115,7 +115,6 @@ private:
     static std::vector<int> RowPositions(const QModelIndexList &rows);
 
     void UpdateFreeDirectorySlots();
-    bool MoveLowestEntryToEnd();
 
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
     // Writes the directory to the archive's own files; false when a step failed.
@@ -150,20 +149,10 @@ private:
     bool ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
                        const QStringList &ownFiles, QByteArray &buffer, bool mayReplace);
 
-    // Version 2 room: the directory must end before the lowest entry data.
-    int LowestEntry();
-    void NoteEntryOffset(int position);
-    void ForgetLowestEntries();
-    bool DirectoryFitsBeforeData();
-    void UpdateRoomFromLowest();
-    bool MakeDirectoryRoom(bool duringImport, bool *dataWritten);
-    bool MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten);
-    bool NextFreeSector(qint64 entryCount, quint32 *sector) const;
-
     std::unordered_multimap<quint32, int> nameIndex;
     std::vector<IMGDirectoryEntryWrap> committedDirectory;
     int committedFreeSlots = 0;
-    // Min-heap of (offset, position); stale pairs are dropped when they surface.
-    std::vector<std::pair<quint32, int>> lowestEntries;
-    bool lowestEntriesBuilt = false;
+    // Version 2: keeps the directory ending before the lowest entry data.
+    DirectoryRoom room{imgFile, directory, committedDirectory, freeDirectorySlots,
+                       [this] { AnnounceDirectory(); }};
 };

@@ -28,7 +28,7 @@ void IMGClass::DeleteEntries(const std::vector<int> &rows)
     const int removed = int(directory.size() - kept);
     directory.resize(kept);
     RebuildNameIndex();
-    ForgetLowestEntries();
+    room.Forget();
 
     bool dataWritten = false;
     bool done = true;
@@ -37,7 +37,7 @@ void IMGClass::DeleteEntries(const std::vector<int> &rows)
         if (directory.empty()) {
             // Saturating: the room before may already have been the largest count held.
             freeDirectorySlots = int(std::min<qint64>(qint64(freeDirectorySlots) + removed, INT_MAX));
-        } else if (!MakeDirectoryRoom(false, &dataWritten)) {
+        } else if (!room.MakeRoom(DirectoryRoom::MovedRecords::WrittenWithDirectory, &dataWritten)) {
             // Only an archive whose directory already lay over entry data gets here.
             failedPath = imgFile.fileName();
             RestoreCommittedDirectory();

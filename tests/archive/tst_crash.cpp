@@ -7,6 +7,7 @@
 
 #include "ArchiveCheck.h"
 #include "ArchiveFixtures.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
@@ -15,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <map>
@@ -150,16 +150,14 @@ private slots:
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
 
-    QTemporaryDir dir;
+    TestFolder dir;
     int killPoints = 0;
     int scenarios = 0;
 };
 
 void TestCrash::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 }
 
 void TestCrash::cleanupTestCase()

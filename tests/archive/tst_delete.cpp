@@ -1,13 +1,13 @@
 #include "ArchiveCheck.h"
 #include "ArchiveFixtures.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
 #include <QStringListModel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -38,14 +38,12 @@ private:
     // Five entries; version 2 data starts at sector 1 and `tight` leaves no free slot.
     QString archive(int version, bool tight = false) const;
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestDelete::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
@@ -121,11 +119,12 @@ void TestDelete::deletesRows()
         QCOMPARE(img.freeDirectorySlots, room + 2);
         // The header is rewritten in place; the two old records behind it stay.
         const QByteArray now = ReadFile(p);
-        QCOMPARE(now.mid(8 + 3 * 32, 2 * 32), oldImg.mid(8 + 3 * 32, 2 * 32));
-        QCOMPARE(now.mid(2048), oldImg.mid(2048));
+        const qint64 behind = VER2_HEADER_SIZE + 3 * DIRECTORY_RECORD_SIZE;
+        QCOMPARE(now.mid(behind, 2 * DIRECTORY_RECORD_SIZE), oldImg.mid(behind, 2 * DIRECTORY_RECORD_SIZE));
+        QCOMPARE(now.mid(SECTOR_SIZE), oldImg.mid(SECTOR_SIZE));
     } else {
         QCOMPARE(ReadFile(p), oldImg);
-        QCOMPARE(QFileInfo(DirPathFor(p)).size(), qint64(3 * 32));
+        QCOMPARE(QFileInfo(DirPathFor(p)).size(), 3 * DIRECTORY_RECORD_SIZE);
     }
 }
 
@@ -305,7 +304,7 @@ void TestDelete::linkedDirectoryFileStaysALink()
     expected.erase(expected.begin() + 3);
     expected.erase(expected.begin() + 1);
     QVERIFY(QFileInfo(DirPathFor(p)).isSymLink());
-    QCOMPARE(QFileInfo(real).size(), qint64(3 * 32));
+    QCOMPARE(QFileInfo(real).size(), 3 * DIRECTORY_RECORD_SIZE);
     QCOMPARE(VerifyArchive(p, 1, expected, &img), QString());
 }
 

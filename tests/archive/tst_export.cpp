@@ -2,6 +2,7 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
@@ -42,14 +43,12 @@ private:
     // (size 0), B.TXD, and last.bin, whose 3 sectors run past the end of the file.
     QString archive(int version) const;
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestExport::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("out"));
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();

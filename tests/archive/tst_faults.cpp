@@ -10,13 +10,13 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -62,15 +62,13 @@ private:
     bool protect(const QString &target, int nthOpen);
     QStringList arcFiles() const;
 
-    QTemporaryDir dir;
+    TestFolder dir;
     QStringList protectedPaths;
 };
 
 void TestFaults::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("arc"));
     QVERIFY(QDir(dir.path()).mkdir("src"));
     QVERIFY(QDir(dir.path()).mkdir("out"));
