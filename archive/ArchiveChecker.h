@@ -24,10 +24,10 @@ struct ArchiveProblem
         InvalidUtf8Name,       // the name bytes are not valid UTF-8
         UnreadableData,        // reading the entry's data failed or came up short
         // Found by CheckStrict only:
-        ContentMismatch,       // the content does not match the extension (.dff, .txd, .col, .ifp)
-        ChunkPastEntry,        // a RenderWare stream whose first chunk runs past the entry
-        OutOfDirectoryOrder,   // the data lies before that of `other`, the entry listed before it
-        GapBefore,             // unused sectors between the data of `other` and this entry's
+        ContentMismatch,     // the content does not match the extension (.dff, .txd, .col, .ifp)
+        ChunkPastEntry,      // a RenderWare stream whose first chunk runs past the entry
+        OutOfDirectoryOrder, // the data lies before that of `other`, the entry listed before it
+        GapBefore,           // unused sectors between the data of `other` and this entry's
     };
 
     Kind kind;

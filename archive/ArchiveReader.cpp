@@ -12,7 +12,8 @@ ArchiveReader::ArchiveReader(const IMGClass &archive)
         ArchiveIO::Open(file, QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
-bool ArchiveReader::ReadSectors(const IMGDirectoryEntry &entry, qint64 from, qint64 length, QByteArray &buffer)
+bool ArchiveReader::ReadSectors(const IMGDirectoryEntry &entry, qint64 from, qint64 length,
+                                QByteArray &buffer)
 {
     const qint64 entryBytes = qint64(entry.size) * SECTOR_SIZE;
     length = std::max<qint64>(0, std::min(length, entryBytes - from));

@@ -20,11 +20,11 @@ struct ContentType
     };
 
     Kind kind = Kind::Data;
-    QByteArray magic;        // the four magic bytes of a collision, animation or placement file
-    quint32 chunkType = 0;   // RenderWare: the first chunk's type
-    quint32 chunkSize = 0;   // RenderWare: the first chunk's size, its 12-byte header not counted
-    quint32 libraryId = 0;   // RenderWare: the library ID stamp as stored
-    quint32 rwVersion = 0;   // RenderWare: the version decoded from it, e.g. 0x36003 for 3.6.0.3
+    QByteArray magic;                // the four magic bytes of a collision, animation or placement file
+    quint32 chunkType = 0;           // RenderWare: the first chunk's type
+    quint32 chunkSize = 0;           // RenderWare: the first chunk's size, its 12-byte header not counted
+    quint32 libraryId = 0;           // RenderWare: the library ID stamp as stored
+    quint32 rwVersion = 0;           // RenderWare: the version decoded from it, e.g. 0x36003 for 3.6.0.3
     bool chunkRunsPastEntry = false; // RenderWare: header and chunk need more bytes than the entry has
 
     // "Clump", "Texture Dictionary", "chunk 0x2B", "COL2", "ANPK", "bnry", "empty" or "data".

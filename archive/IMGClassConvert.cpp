@@ -30,7 +30,8 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
     if (version == 0)
         return false;
     if (newVersion != 1 && newVersion != 2) {
-        emit ErrorOccoured({QStringLiteral("IMG版本 "), QString::number(newVersion), QStringLiteral(" 不受支持")});
+        emit ErrorOccoured(
+            {QStringLiteral("IMG版本 "), QString::number(newVersion), QStringLiteral(" 不受支持")});
         return false;
     }
     const QString imgPath = path;

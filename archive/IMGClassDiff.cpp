@@ -79,8 +79,9 @@ bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
     // (the usual case: one archive edited from the other), both are read side by
     // side and compared byte for byte. Otherwise each is read once in its own
     // order and the pairs are compared by a SHA-256 of their sectors.
-    std::stable_sort(toRead.begin(), toRead.end(),
-                     [&](const Pair &x, const Pair &y) { return a[size_t(x.a)].entry.offset < a[size_t(y.a)].entry.offset; });
+    std::stable_sort(toRead.begin(), toRead.end(), [&](const Pair &x, const Pair &y) {
+        return a[size_t(x.a)].entry.offset < a[size_t(y.a)].entry.offset;
+    });
     const bool sameOrder = std::is_sorted(toRead.begin(), toRead.end(), [&](const Pair &x, const Pair &y) {
         return b[size_t(x.b)].entry.offset < b[size_t(y.b)].entry.offset;
     });

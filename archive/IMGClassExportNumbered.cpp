@@ -41,7 +41,8 @@ bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<in
     QSet<QString> taken;
     for (const IMGDirectoryEntryWrap &wrap : directory)
         taken.insert(AsciiLower(ExportFileName(EntryName(wrap.entry))));
-    for (const QString &existing : out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+    for (const QString &existing :
+         out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         taken.insert(AsciiLower(existing));
 
     const QStringList ownFiles = OwnFilePaths();

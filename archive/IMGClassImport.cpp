@@ -89,8 +89,8 @@ bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, boo
         dataWritten);
 }
 
-bool IMGClass::ImportEntry(const QByteArray &utf8Name, qint64 bytes, const std::function<bool(qint64)> &writeData,
-                           bool *dataWritten)
+bool IMGClass::ImportEntry(const QByteArray &utf8Name, qint64 bytes,
+                           const std::function<bool(qint64)> &writeData, bool *dataWritten)
 {
     IMGDirectoryEntryWrap wrap;
     SetEntryName(wrap.entry, utf8Name);

@@ -17,7 +17,8 @@ void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> 
         return;
     const QString sourcePath = source.ImgFileName();
     const QString canonical = QFileInfo(sourcePath).canonicalFilePath();
-    if (&source == this || (!canonical.isEmpty() && canonical == QFileInfo(imgFile.fileName()).canonicalFilePath())) {
+    if (&source == this ||
+        (!canonical.isEmpty() && canonical == QFileInfo(imgFile.fileName()).canonicalFilePath())) {
         emit ErrorOccoured({QStringLiteral("源IMG文件 "), sourcePath, QStringLiteral(" 与目标相同")});
         return;
     }
@@ -61,7 +62,8 @@ void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> 
         const qint64 bytes = qint64(e.size) * SECTOR_SIZE;
         const auto copy = [&](qint64 at) {
             qint64 copied = 0;
-            if (!ArchiveIO::CopyRange(reader.File(), SectorToBytes(e.offset), imgFile, at, bytes, buffer, &copied))
+            if (!ArchiveIO::CopyRange(reader.File(), SectorToBytes(e.offset), imgFile, at, bytes, buffer,
+                                      &copied))
                 return false;
             // Sectors that the source file cut short read as zeros, and are written as such.
             return copied == bytes || ArchiveIO::Resize(imgFile, at + bytes);
@@ -72,7 +74,8 @@ void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> 
         }
     }
     if (failed)
-        FinishImport(touched, dataWritten, QStringLiteral("写入 "), imgFile.fileName(), QStringLiteral(" 失败"));
+        FinishImport(touched, dataWritten, QStringLiteral("写入 "), imgFile.fileName(),
+                     QStringLiteral(" 失败"));
     else
         FinishImport(touched, dataWritten, QString(), QString(), QString());
 }

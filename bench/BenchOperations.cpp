@@ -138,8 +138,8 @@ int CliOperation(const QString &name, Result &result, const QStringList &args)
     else if (name == QLatin1String("cli-diff"))
         arguments << QStringLiteral("diff") << args.value(0) << args.value(1);
     else if (name == QLatin1String("cli-convert"))
-        arguments << QStringLiteral("convert") << args.value(0) << args.value(1) << QStringLiteral("--version")
-                  << args.value(2) << QStringLiteral("--force");
+        arguments << QStringLiteral("convert") << args.value(0) << args.value(1)
+                  << QStringLiteral("--version") << args.value(2) << QStringLiteral("--force");
     else if (name == QLatin1String("cli-add-from"))
         arguments << QStringLiteral("add") << args.value(0) << QStringLiteral("--from") << args.value(1);
     else

@@ -685,7 +685,9 @@ void Runner::MeasureToolkit()
         diffs.push_back(Median(Values(s, QStringLiteral("time"))));
         rss = std::max(rss, s.maxRssKiB);
     }
-    Row diff{QStringLiteral("ostrevale-cli diff, version 2, %1 of %2 entries changed").arg(differing).arg(big.entries),
+    Row diff{QStringLiteral("ostrevale-cli diff, version 2, %1 of %2 entries changed")
+                 .arg(differing)
+                 .arg(big.entries),
              big.entries,
              2 * big.dataBytes,
              Median(diffs),
@@ -708,7 +710,8 @@ void Runner::MeasureToolkit()
         QFile::remove(converted);
         QFile::remove(DirPathFor(converted));
         Settle();
-        const Spawned s = Operation(QStringLiteral("cli-convert"), {bigMaster, converted, QStringLiteral("1")});
+        const Spawned s =
+            Operation(QStringLiteral("cli-convert"), {bigMaster, converted, QStringLiteral("1")});
         converts.push_back(Median(Values(s, QStringLiteral("time"))));
         rss = std::max(rss, s.maxRssKiB);
     }
@@ -744,8 +747,8 @@ void Runner::MeasureToolkit()
     for (int r = 0; r < scale.runs; ++r) {
         snapshot.Restore();
         Settle();
-        imports.push_back(Median(Values(Operation(QStringLiteral("cli-import"), {bigWork, importList}),
-                                        QStringLiteral("time"))));
+        imports.push_back(Median(
+            Values(Operation(QStringLiteral("cli-import"), {bigWork, importList}), QStringLiteral("time"))));
         snapshot.Restore();
         Settle();
         const Spawned s = Operation(QStringLiteral("cli-add-from"), {bigWork, source});

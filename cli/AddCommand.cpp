@@ -10,7 +10,8 @@
 
 AddCommand::AddCommand()
     : ArchiveCommand(
-          QStringLiteral("add"), QStringLiteral("Import files, the files of folders, or another archive's entries."),
+          QStringLiteral("add"),
+          QStringLiteral("Import files, the files of folders, or another archive's entries."),
           QStringLiteral("Import files, or with --from the entries of another archive (all, the named "
                          "ones, or those matching --regex). A file or entry whose name an entry already has "
                          "(ASCII case ignored) replaces that entry; the others are added at the end. Entries "

@@ -32,7 +32,8 @@ int CheckCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
         progress.Step();
     };
     progress.Start(int(session.img.directory.size()));
-    const std::vector<ArchiveProblem> problems = IsSet(strictOption) ? checker.CheckStrict() : checker.Check();
+    const std::vector<ArchiveProblem> problems =
+        IsSet(strictOption) ? checker.CheckStrict() : checker.Check();
     progress.Finish();
 
     const qint64 dataFileBytes = session.img.imgFile.size();

@@ -72,11 +72,12 @@ int DiffCommand::Run()
         QString text;
         size_t r = 0, c = 0;
         while (r < difference.removed.size() || c < difference.changed.size()) {
-            const bool removed = c >= difference.changed.size() ||
-                                 (r < difference.removed.size() && difference.removed[r] < difference.changed[c]);
+            const bool removed =
+                c >= difference.changed.size() ||
+                (r < difference.removed.size() && difference.removed[r] < difference.changed[c]);
             const int position = removed ? difference.removed[r++] : difference.changed[c++];
-            text += (removed ? QStringLiteral("- ") : QStringLiteral("~ ")) + EntryName(a[size_t(position)].entry) +
-                    QLatin1Char('\n');
+            text += (removed ? QStringLiteral("- ") : QStringLiteral("~ ")) +
+                    EntryName(a[size_t(position)].entry) + QLatin1Char('\n');
         }
         for (int position : difference.added)
             text += QStringLiteral("+ ") + EntryName(b[size_t(position)].entry) + QLatin1Char('\n');

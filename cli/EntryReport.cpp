@@ -41,7 +41,8 @@ QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row,
     if (types) {
         const ContentType &type = (*types)[size_t(row)];
         const QString game = type.Game();
-        line += QLatin1Char('\t') + type.Name() + QLatin1Char('\t') + (game.isEmpty() ? QStringLiteral("-") : game);
+        line += QLatin1Char('\t') + type.Name() + QLatin1Char('\t') +
+                (game.isEmpty() ? QStringLiteral("-") : game);
     }
     return line + QLatin1Char('\n');
 }
@@ -61,8 +62,9 @@ QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::
         if (types) {
             const ContentType &type = (*types)[size_t(row)];
             object.insert(QStringLiteral("type"), type.Name());
-            object.insert(QStringLiteral("rwVersion"),
-                          type.kind == ContentType::Kind::RenderWare ? QJsonValue(type.RwVersionText()) : QJsonValue());
+            object.insert(QStringLiteral("rwVersion"), type.kind == ContentType::Kind::RenderWare
+                                                           ? QJsonValue(type.RwVersionText())
+                                                           : QJsonValue());
         }
         array.append(object);
     }
@@ -113,7 +115,8 @@ QString EntryLabel(const std::vector<IMGDirectoryEntryWrap> &directory, int row)
 QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEntryWrap> &directory,
                 qint64 dataFileBytes, const std::vector<ContentType> &types)
 {
-    const ContentType type = size_t(problem.entry) < types.size() ? types[size_t(problem.entry)] : ContentType();
+    const ContentType type =
+        size_t(problem.entry) < types.size() ? types[size_t(problem.entry)] : ContentType();
     const QString label = EntryLabel(directory, problem.entry);
     const IMGDirectoryEntry &e = directory[size_t(problem.entry)].entry;
     using Kind = ArchiveProblem::Kind;
@@ -144,7 +147,8 @@ QString Problem(const ArchiveProblem &problem, const std::vector<IMGDirectoryEnt
     case Kind::ContentMismatch:
         return QStringLiteral("%1: holds %2, not what its extension says").arg(label, type.Name());
     case Kind::ChunkPastEntry:
-        return QStringLiteral("%1: its RenderWare chunk of %2 bytes runs past the end of the entry (%3 bytes)")
+        return QStringLiteral(
+                   "%1: its RenderWare chunk of %2 bytes runs past the end of the entry (%3 bytes)")
             .arg(label)
             .arg(qint64(type.chunkSize) + CONTENT_HEAD_BYTES)
             .arg(qint64(e.size) * SECTOR_SIZE);

@@ -39,35 +39,58 @@ void TestContentType::detection_data()
     QTest::addColumn<QString>("game");
     QTest::addColumn<bool>("runsPast");
     const quint32 sa = PackedLibraryId(0x36003);
-    QTest::newRow("no bytes") << QByteArray() << qint64(0) << "empty" << "" << "" << false;
-    QTest::newRow("clump of SA") << RwChunk(0x10, 100, sa) << qint64(2048) << "Clump" << "3.6.0.3" << "SA" << false;
+    QTest::newRow("no bytes") << QByteArray() << qint64(0) << "empty"
+                              << ""
+                              << "" << false;
+    QTest::newRow("clump of SA") << RwChunk(0x10, 100, sa) << qint64(2048) << "Clump"
+                                 << "3.6.0.3"
+                                 << "SA" << false;
     QTest::newRow("texture dictionary of VC")
-        << RwChunk(0x16, 100, PackedLibraryId(0x34003)) << qint64(2048) << "Texture Dictionary" << "3.4.0.3"
+        << RwChunk(0x16, 100, PackedLibraryId(0x34003)) << qint64(2048) << "Texture Dictionary"
+        << "3.4.0.3"
         << "VC" << false;
-    QTest::newRow("clump of III, 3.3.0.2")
-        << RwChunk(0x10, 10, 0x0C02FFFF) << qint64(2048) << "Clump" << "3.3.0.2" << "III" << false;
-    QTest::newRow("clump of III, 3.1.0.1")
-        << RwChunk(0x10, 10, 0x0401FFFF) << qint64(2048) << "Clump" << "3.1.0.1" << "III" << false;
+    QTest::newRow("clump of III, 3.3.0.2") << RwChunk(0x10, 10, 0x0C02FFFF) << qint64(2048) << "Clump"
+                                           << "3.3.0.2"
+                                           << "III" << false;
+    QTest::newRow("clump of III, 3.1.0.1") << RwChunk(0x10, 10, 0x0401FFFF) << qint64(2048) << "Clump"
+                                           << "3.1.0.1"
+                                           << "III" << false;
     QTest::newRow("old plain stamp 3.1.0.0")
-        << RwChunk(0x16, 10, 0x310) << qint64(2048) << "Texture Dictionary" << "3.1.0.0" << "3.1.0.0" << false;
+        << RwChunk(0x16, 10, 0x310) << qint64(2048) << "Texture Dictionary"
+        << "3.1.0.0"
+        << "3.1.0.0" << false;
     QTest::newRow("3.5.0.0 is no game's own")
-        << RwChunk(0x10, 10, PackedLibraryId(0x35000)) << qint64(2048) << "Clump" << "3.5.0.0" << "3.5.0.0"
-        << false;
-    QTest::newRow("other chunk type by number")
-        << RwChunk(0x2B, 10, sa) << qint64(2048) << "chunk 0x2B" << "3.6.0.3" << "SA" << false;
-    QTest::newRow("chunk exactly fills the entry")
-        << RwChunk(0x10, 2036, sa, 20) << qint64(2048) << "Clump" << "3.6.0.3" << "SA" << false;
-    QTest::newRow("chunk one byte past the entry")
-        << RwChunk(0x10, 2037, sa, 20) << qint64(2048) << "Clump" << "3.6.0.3" << "SA" << true;
+        << RwChunk(0x10, 10, PackedLibraryId(0x35000)) << qint64(2048) << "Clump"
+        << "3.5.0.0"
+        << "3.5.0.0" << false;
+    QTest::newRow("other chunk type by number") << RwChunk(0x2B, 10, sa) << qint64(2048) << "chunk 0x2B"
+                                                << "3.6.0.3"
+                                                << "SA" << false;
+    QTest::newRow("chunk exactly fills the entry") << RwChunk(0x10, 2036, sa, 20) << qint64(2048) << "Clump"
+                                                   << "3.6.0.3"
+                                                   << "SA" << false;
+    QTest::newRow("chunk one byte past the entry") << RwChunk(0x10, 2037, sa, 20) << qint64(2048) << "Clump"
+                                                   << "3.6.0.3"
+                                                   << "SA" << true;
     for (const char *magic : {"COLL", "COL2", "COL3", "COL4", "ANP3", "ANPK", "bnry"})
-        QTest::newRow(magic) << Magic(magic) << qint64(2048) << magic << "" << "" << false;
-    QTest::newRow("zero sectors are data") << QByteArray(12, '\0') << qint64(2048) << "data" << "" << "" << false;
-    QTest::newRow("text is data") << QByteArray("# comment line\n") << qint64(2048) << "data" << "" << "" << false;
-    QTest::newRow("lower-case magic is data") << Magic("coll") << qint64(2048) << "data" << "" << "" << false;
+        QTest::newRow(magic) << Magic(magic) << qint64(2048) << magic << ""
+                             << "" << false;
+    QTest::newRow("zero sectors are data") << QByteArray(12, '\0') << qint64(2048) << "data"
+                                           << ""
+                                           << "" << false;
+    QTest::newRow("text is data") << QByteArray("# comment line\n") << qint64(2048) << "data"
+                                  << ""
+                                  << "" << false;
+    QTest::newRow("lower-case magic is data") << Magic("coll") << qint64(2048) << "data"
+                                              << ""
+                                              << "" << false;
     QTest::newRow("stamp of version 4 or later is data")
-        << RwChunk(0x10, 10, 0xC0000000u | sa) << qint64(2048) << "data" << "" << "" << false;
-    QTest::newRow("header cut short is data")
-        << RwChunk(0x10, 10, sa).left(11) << qint64(2048) << "data" << "" << "" << false;
+        << RwChunk(0x10, 10, 0xC0000000u | sa) << qint64(2048) << "data"
+        << ""
+        << "" << false;
+    QTest::newRow("header cut short is data") << RwChunk(0x10, 10, sa).left(11) << qint64(2048) << "data"
+                                              << ""
+                                              << "" << false;
 }
 
 void TestContentType::detection()

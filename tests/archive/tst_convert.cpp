@@ -114,7 +114,8 @@ void TestConvert::convertsEveryEntry()
     // The checker finds only the source's own namesakes and its unterminated name.
     ArchiveChecker checker(result);
     for (const ArchiveProblem &p : checker.CheckStrict())
-        QVERIFY2(p.kind == ArchiveProblem::Kind::DuplicateName || p.kind == ArchiveProblem::Kind::UnterminatedName ||
+        QVERIFY2(p.kind == ArchiveProblem::Kind::DuplicateName ||
+                     p.kind == ArchiveProblem::Kind::UnterminatedName ||
                      p.kind == ArchiveProblem::Kind::ContentMismatch,
                  qPrintable(QStringLiteral("kind %1 at %2").arg(int(p.kind)).arg(p.entry)));
     ArchiveDifference difference;

@@ -96,7 +96,8 @@ bool WriteImportSource(const QString &imgPath, int version, const QStringList &n
     QByteArray img = version == 2 ? Ver2Header(records) : QByteArray();
     for (size_t i = 0; i < records.size(); ++i)
         PutData(img, records[i].offset, Sources().at(names[int(i)]));
-    return WriteFile(imgPath, img) && (version == 2 || WriteFile(DirPathFor(imgPath), DirectoryBytes(records)));
+    return WriteFile(imgPath, img) &&
+           (version == 2 || WriteFile(DirPathFor(imgPath), DirectoryBytes(records)));
 }
 
 // After a kill during a convert: the target is absent, the archive that stood
@@ -269,7 +270,8 @@ void TestCrash::everyStepLeavesAWholeArchive()
         for (const QString &leftover : {p + ".rebuilding", DirPathFor(p) + ".rebuilding"})
             QFile::remove(leftover);
         const Contents old = Snapshot(p, version);
-        for (const QString &t : {target, DirPathFor(target), target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
+        for (const QString &t :
+             {target, DirPathFor(target), target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
             QFile::remove(t);
         if (existedVersion == 1)
             QVERIFY(WriteVer1(target, {{0, 2, "there.dff"}}));
@@ -327,7 +329,8 @@ void TestCrash::everyStepLeavesAWholeArchive()
         if (converting) {
             // The source is only read; the target is never half an archive.
             QCOMPARE(VerifyArchive(p, version, old), QString());
-            QCOMPARE(CheckConvertTarget(target, targetVersion, old, existedVersion, existed, finished), QString());
+            QCOMPARE(CheckConvertTarget(target, targetVersion, old, existedVersion, existed, finished),
+                     QString());
             continue;
         }
 

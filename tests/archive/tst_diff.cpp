@@ -55,40 +55,63 @@ void TestDiff::differences_data()
     for (int va : {1, 2}) {
         for (int vb : {1, 2}) {
             const QString v = QStringLiteral("%1 against %2: ").arg(va).arg(vb);
-            const auto row = [&](const char *what) -> QTestData & { return QTest::newRow(qPrintable(v + what)) << va << vb; };
+            const auto row = [&](const char *what) -> QTestData & {
+                return QTest::newRow(qPrintable(v + what)) << va << vb;
+            };
             row("same entries, other places and gaps")
                 << base
                 << Items{{"a.dff", one, 40}, {"b.txd", two, 9}, {"c.col", three, 20}, {"empty.ipl", {}, 9, 0}}
-                << false << "" << "" << "";
+                << false << ""
+                << ""
+                << "";
             row("names paired without regard to ASCII case")
                 << base << Items{{"A.DFF", one}, {"B.Txd", two}, {"c.COL", three}, {"EMPTY.IPL", {}}} << false
-                << "" << "" << "";
+                << ""
+                << ""
+                << "";
             row("removed, added and changed, each in its archive's order")
                 << base
                 << Items{{"new2.dff", one}, {"c.col", Pattern(9, 100)}, {"a.dff", one}, {"new1.txd", two}}
-                << false << "1,3" << "0,3" << "2";
+                << false << "1,3"
+                << "0,3"
+                << "2";
             row("one byte differs in the last sector")
-                << base << Items{{"a.dff", one}, {"b.txd", two.left(2999) + "x"}, {"c.col", three}, {"empty.ipl", {}}}
-                << false << "" << "" << "1";
+                << base
+                << Items{{"a.dff", one}, {"b.txd", two.left(2999) + "x"}, {"c.col", three}, {"empty.ipl", {}}}
+                << false << ""
+                << ""
+                << "1";
             row("same bytes, one sector more")
                 << base << Items{{"a.dff", one, 0, 3}, {"b.txd", two}, {"c.col", three}, {"empty.ipl", {}}}
-                << false << "" << "" << "0";
+                << false << ""
+                << ""
+                << "0";
             row("a last sector cut short reads as zeros")
-                << base << Items{{"a.dff", one}, {"b.txd", two}, {"c.col", three}, {"empty.ipl", {}}} << true << ""
-                << "" << "";
+                << base << Items{{"a.dff", one}, {"b.txd", two}, {"c.col", three}, {"empty.ipl", {}}} << true
+                << ""
+                << ""
+                << "";
             row("namesakes paired in directory order")
                 << Items{{"x.txd", one}, {"X.TXD", two}, {"y.dff", three}}
                 << Items{{"x.txd", one}, {"x.txd", three}, {"y.dff", three}, {"X.txd", two}} << false << ""
-                << "3" << "1";
-            row("data in another order on one side")
-                << base
-                << Items{{"a.dff", one, 30}, {"b.txd", Pattern(8, 3000), 20}, {"c.col", three, 10},
-                         {"empty.ipl", {}}}
-                << false << "" << "" << "1";
+                << "3"
+                << "1";
+            row("data in another order on one side") << base
+                                                     << Items{{"a.dff", one, 30},
+                                                              {"b.txd", Pattern(8, 3000), 20},
+                                                              {"c.col", three, 10},
+                                                              {"empty.ipl", {}}}
+                                                     << false << ""
+                                                     << ""
+                                                     << "1";
         }
     }
-    QTest::newRow("empty against entries") << 1 << 2 << Items{} << base << false << "" << "0,1,2,3" << "";
-    QTest::newRow("entries against empty") << 2 << 1 << base << Items{} << false << "0,1,2,3" << "" << "";
+    QTest::newRow("empty against entries") << 1 << 2 << Items{} << base << false << ""
+                                           << "0,1,2,3"
+                                           << "";
+    QTest::newRow("entries against empty") << 2 << 1 << base << Items{} << false << "0,1,2,3"
+                                           << ""
+                                           << "";
 }
 
 void TestDiff::differences()
@@ -124,7 +147,8 @@ void TestDiff::differences()
         QTEST(Show(difference.added), "added");
         QTEST(Show(difference.changed), "changed");
     }
-    QCOMPARE(difference.Same(), difference.removed.empty() && difference.added.empty() && difference.changed.empty());
+    QCOMPARE(difference.Same(),
+             difference.removed.empty() && difference.added.empty() && difference.changed.empty());
     // Comparing reads and never writes.
     QCOMPARE(ReadFile(pa), beforeA);
     QCOMPARE(ReadFile(pb), beforeB);

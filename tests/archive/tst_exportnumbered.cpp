@@ -69,13 +69,14 @@ void TestExportNumbered::numberedNamesNeverCollide()
     for (const RenamedExport &r : renamed)
         shown << QStringLiteral("%1 -> %2").arg(r.entry).arg(r.fileName);
     QCOMPARE(shown, QStringList({"1 -> A~4.TXD", "2 -> a~5.txd", "5 -> NOEXT~2", "7 -> x_y~2.dff"}));
-    const QStringList expectedFiles = {"A~3.txd", "A~4.TXD", "NOEXT~2", "a.txd", "a~2.txd",
+    const QStringList expectedFiles = {"A~3.txd", "A~4.TXD", "NOEXT~2", "a.txd",    "a~2.txd",
                                        "a~5.txd", "noext",   "x_y.dff", "x_y~2.dff"};
     QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), expectedFiles);
     QCOMPARE(ReadFile(out + "/A~3.txd"), QByteArray("mine"));
     const QByteArray data = ReadFile(p);
     const std::vector<Record> records = ReadRecords(p, version);
-    const QStringList writtenAs = {"a.txd", "A~4.TXD", "a~5.txd", "a~2.txd", "noext", "NOEXT~2", "x_y.dff", "x_y~2.dff"};
+    const QStringList writtenAs = {"a.txd", "A~4.TXD", "a~5.txd", "a~2.txd",
+                                   "noext", "NOEXT~2", "x_y.dff", "x_y~2.dff"};
     for (int i = 0; i < writtenAs.size(); ++i)
         QCOMPARE(ReadFile(out + "/" + writtenAs[i]), EntryData(data, records[size_t(i)]));
 
@@ -101,7 +102,8 @@ void TestExportNumbered::catWritesWhatExportWrites()
     QFETCH(bool, cut);
     QTemporaryDir dir;
     const QString p = dir.filePath("cat.img");
-    WriteArchive(p, version, {{"big.dff", Pattern(1, 3 * 1024 * 1024 + 5)}, {"empty", {}}, {"tail.txd", Pattern(2, 100)}},
+    WriteArchive(p, version,
+                 {{"big.dff", Pattern(1, 3 * 1024 * 1024 + 5)}, {"empty", {}}, {"tail.txd", Pattern(2, 100)}},
                  cut);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));

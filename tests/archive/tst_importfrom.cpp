@@ -47,7 +47,8 @@ std::vector<int> All(const IMGClass &img)
 
 std::vector<Item> Target(bool full)
 {
-    std::vector<Item> items = {{"a.dff", Pattern(1, 3000)}, {"B.TXD", Pattern(2, 2048)}, {"c.col", Pattern(3, 10)}};
+    std::vector<Item> items = {
+        {"a.dff", Pattern(1, 3000)}, {"B.TXD", Pattern(2, 2048)}, {"c.col", Pattern(3, 10)}};
     // Version 2 whose directory fills its sector: the third new name moves data.
     for (int i = 0; full && items.size() < 63; ++i)
         items.push_back({"f" + QByteArray::number(i), Pattern(10 + i, 100)});
@@ -81,8 +82,8 @@ void TestImportFrom::sameAsImportingTheFiles()
     QFETCH(bool, full);
     // Replacing names in other case, new names, namesakes within the source, an empty entry.
     const std::vector<Item> sourceItems = {{"A.DFF", Pattern(20, 4096)}, {"new.ifp", Pattern(21, 2048)},
-                                           {"b.txd", Pattern(22, 6144)},  {"new.IFP", Pattern(23, 2048)},
-                                           {"empty.ipl", QByteArray()},   {"x.dat", Pattern(24, 2048), 0, 3}};
+                                           {"b.txd", Pattern(22, 6144)}, {"new.IFP", Pattern(23, 2048)},
+                                           {"empty.ipl", QByteArray()},  {"x.dat", Pattern(24, 2048), 0, 3}};
     const QString a = path("a.img"), twin = path("twin.img"), b = path("b.img");
     WriteArchive(a, versionA, Target(full));
     WriteArchive(twin, versionA, Target(full));
@@ -126,7 +127,8 @@ void TestImportFrom::hostileNamesChangeNothing_data()
     QTest::newRow("all 24 bytes, no zero")
         << QByteArray("abcdefghijklmnopqrstuvwx") << "文件名 abcdefghijklmnopqrstuvwx 太长";
     QTest::newRow("empty") << QByteArray() << "文件名  不合法";
-    QTest::newRow("not UTF-8") << QByteArray("bad\xff.dff") << QString("文件名 ") + QString::fromUtf8("bad\xff.dff") + " 不合法";
+    QTest::newRow("not UTF-8") << QByteArray("bad\xff.dff")
+                               << QString("文件名 ") + QString::fromUtf8("bad\xff.dff") + " 不合法";
 }
 
 void TestImportFrom::hostileNamesChangeNothing()
@@ -192,9 +194,9 @@ void TestImportFrom::archiveIsNotItsOwnSource()
     SignalLog log(target);
     target.ImportEntriesFrom(target, All(target));
     target.ImportEntriesFrom(sameFile, All(sameFile));
-    QCOMPARE(log.errors(),
-             QStringList({QStringLiteral("源IMG文件 ") + a + QStringLiteral(" 与目标相同"),
-                          QStringLiteral("源IMG文件 ") + dir->path() + "/./a.img" + QStringLiteral(" 与目标相同")}));
+    QCOMPARE(log.errors(), QStringList({QStringLiteral("源IMG文件 ") + a + QStringLiteral(" 与目标相同"),
+                                        QStringLiteral("源IMG文件 ") + dir->path() + "/./a.img" +
+                                            QStringLiteral(" 与目标相同")}));
     QCOMPARE(ReadFile(a), before);
 }
 

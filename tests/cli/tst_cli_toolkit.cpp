@@ -99,11 +99,18 @@ void TestCliToolkit::diff()
     QFETCH(int, versionA);
     QFETCH(int, versionB);
     WriteArchive(path("a.img"), versionA,
-                 {{"gone.dff", Pattern(1, 100)}, {"same.txd", Pattern(2, 3000)}, {"Changed.col", Pattern(3, 100)},
-                  {"twice.ifp", Pattern(4, 10)}, {"twice.ifp", Pattern(5, 10)}});
+                 {{"gone.dff", Pattern(1, 100)},
+                  {"same.txd", Pattern(2, 3000)},
+                  {"Changed.col", Pattern(3, 100)},
+                  {"twice.ifp", Pattern(4, 10)},
+                  {"twice.ifp", Pattern(5, 10)}});
     WriteArchive(path("b.img"), versionB,
-                 {{"new.dff", Pattern(6, 100)}, {"changed.COL", Pattern(7, 100)}, {"TWICE.IFP", Pattern(4, 10)},
-                  {"twice.ifp", Pattern(8, 10)}, {"SAME.TXD", Pattern(2, 3000), 20}, {"twice.ifp", Pattern(9, 1)}});
+                 {{"new.dff", Pattern(6, 100)},
+                  {"changed.COL", Pattern(7, 100)},
+                  {"TWICE.IFP", Pattern(4, 10)},
+                  {"twice.ifp", Pattern(8, 10)},
+                  {"SAME.TXD", Pattern(2, 3000), 20},
+                  {"twice.ifp", Pattern(9, 1)}});
     const auto before = FolderSnapshot(dir->path());
 
     CliResult r = RunCli(dir->path(), {"diff", "a.img", "b.img"});
@@ -138,8 +145,8 @@ void TestCliToolkit::diffErrors_data()
                                                      "[options] A.img B.img");
     QTest::newRow("unknown option") << QStringList{"diff", "--long", "a.img", "b.img"}
                                     << UsageErr("diff", "Unknown option 'long'.");
-    QTest::newRow("missing second archive") << QStringList{"diff", "a.img", "none.img"}
-                                            << kErr + "none.img: no such archive\n";
+    QTest::newRow("missing second archive")
+        << QStringList{"diff", "a.img", "none.img"} << kErr + "none.img: no such archive\n";
     QTest::newRow("second is no archive")
         << QStringList{"diff", "a.img", "text.img"}
         << kErr + "text.img: not an IMG archive (no version 2 header, and no text.dir beside it)\n";
@@ -172,12 +179,13 @@ void TestCliToolkit::diffAgainstOwnConvert()
     QFETCH(int, from);
     QFETCH(int, to);
     // Out of order, with gaps, namesakes, reserved values and a last sector cut short.
-    const std::vector<Record> records =
-        WriteArchive(path("a.img"), from,
-                     {{"b.txd", Pattern(1, 5000), 30, 0, 7}, {"a.dff", Pattern(2, 2048), 12},
-                      {"zero.col", QByteArray(), 12, 0}, {"A.DFF", Pattern(3, 100), 50, 4, 9},
-                      {"last.ifp", Pattern(5, 700), 60}},
-                     true);
+    const std::vector<Record> records = WriteArchive(path("a.img"), from,
+                                                     {{"b.txd", Pattern(1, 5000), 30, 0, 7},
+                                                      {"a.dff", Pattern(2, 2048), 12},
+                                                      {"zero.col", QByteArray(), 12, 0},
+                                                      {"A.DFF", Pattern(3, 100), 50, 4, 9},
+                                                      {"last.ifp", Pattern(5, 700), 60}},
+                                                     true);
     const QByteArray sourceImg = ReadFile(path("a.img"));
     CliResult r = RunCli(dir->path(), {"convert", "a.img", "new.img", "--version", QString::number(to)});
     QCOMPARE(r.err, QString());
@@ -200,7 +208,8 @@ void TestCliToolkit::diffAgainstOwnConvert()
     }
     // A tidy copy: only the source's own namesakes remain to be found.
     r = RunCli(dir->path(), {"check", "new.img"});
-    QCOMPARE(r.out, Lines({"entry 3 (A.DFF): same name as entry 1 (a.dff)", "5 entries checked, 1 problem found"}));
+    QCOMPARE(r.out,
+             Lines({"entry 3 (A.DFF): same name as entry 1 (a.dff)", "5 entries checked, 1 problem found"}));
     QCOMPARE(r.exitCode, 1);
 }
 
@@ -219,7 +228,8 @@ void TestCliToolkit::convertErrors_data()
     QTest::newRow("existing data file") << QStringList{"convert", "a.img", "old.img", "--version", "2"} << 1
                                         << kErr + "文件 old.img 已存在\n";
     QTest::newRow("existing directory of a version 1 target")
-        << QStringList{"convert", "a.img", "lone.img", "--version", "1"} << 1 << kErr + "文件 lone.dir 已存在\n";
+        << QStringList{"convert", "a.img", "lone.img", "--version", "1"} << 1
+        << kErr + "文件 lone.dir 已存在\n";
     QTest::newRow("the source itself, even forced")
         << QStringList{"convert", "a.img", "./a.img", "--version", "1", "--force"} << 1
         << kErr + "目标 ./a.img 是源IMG文件\n";
@@ -302,10 +312,10 @@ void TestCliToolkit::addFrom_data()
     for (int a : {1, 2}) {
         for (int b : {1, 2}) {
             const QString v = QStringLiteral("%1 from %2, ").arg(a).arg(b);
-            QTest::newRow(qPrintable(v + "all")) << a << b << QStringList()
-                                                 << QStringList{"A.DFF", "b.txd", "new.col", "x/../y.ifp"};
-            QTest::newRow(qPrintable(v + "named")) << a << b << QStringList{"NEW.COL"}
-                                                   << QStringList{"a.dff", "b.txd", "new.col"};
+            QTest::newRow(qPrintable(v + "all"))
+                << a << b << QStringList() << QStringList{"A.DFF", "b.txd", "new.col", "x/../y.ifp"};
+            QTest::newRow(qPrintable(v + "named"))
+                << a << b << QStringList{"NEW.COL"} << QStringList{"a.dff", "b.txd", "new.col"};
             QTest::newRow(qPrintable(v + "matching")) << a << b << QStringList{"--regex", "DFF$|ifp$"}
                                                       << QStringList{"A.DFF", "b.txd", "x/../y.ifp"};
         }
@@ -348,21 +358,20 @@ void TestCliToolkit::addFromErrors_data()
     QTest::newRow("named entry the source lacks")
         << QStringList{"add", "a.img", "--from", "b.img", "good.dff", "nope.txd"} << 1
         << kErr + "no entry named 'nope.txd'\n";
-    QTest::newRow("unterminated name in the source")
-        << QStringList{"add", "a.img", "--from", "hostile.img"} << 1
-        << kErr + "文件名 abcdefghijklmnopqrstuvwx 太长\n";
-    QTest::newRow("empty name in the source") << QStringList{"add", "a.img", "--from", "empty.img"} << 1
-                                              << kErr + "文件名  不合法\n";
-    QTest::newRow("the archive itself") << QStringList{"add", "a.img", "--from", "./a.img"} << 1
-                                        << kErr + "源IMG文件 ./a.img 与目标相同\n";
+    QTest::newRow("unterminated name in the source") << QStringList{"add", "a.img", "--from", "hostile.img"}
+                                                     << 1 << kErr + "文件名 abcdefghijklmnopqrstuvwx 太长\n";
+    QTest::newRow("empty name in the source")
+        << QStringList{"add", "a.img", "--from", "empty.img"} << 1 << kErr + "文件名  不合法\n";
+    QTest::newRow("the archive itself")
+        << QStringList{"add", "a.img", "--from", "./a.img"} << 1 << kErr + "源IMG文件 ./a.img 与目标相同\n";
     QTest::newRow("missing source") << QStringList{"add", "a.img", "--from", "none.img"} << 1
                                     << kErr + "none.img: no such archive\n";
     QTest::newRow("names and --regex") << QStringList{"add", "a.img", "--from", "b.img", "x", "--regex", "y"}
                                        << 2 << UsageErr("add", "give entry names or --regex, not both");
     QTest::newRow("--regex without --from") << QStringList{"add", "a.img", "--regex", "y"} << 2
                                             << UsageErr("add", "--regex selects entries of --from OTHER.img");
-    QTest::newRow("neither paths nor --from") << QStringList{"add", "a.img"} << 2
-                                              << UsageErr("add", "add needs PATH... or --from OTHER.img");
+    QTest::newRow("neither paths nor --from")
+        << QStringList{"add", "a.img"} << 2 << UsageErr("add", "add needs PATH... or --from OTHER.img");
 }
 
 void TestCliToolkit::addFromErrors()
@@ -372,7 +381,8 @@ void TestCliToolkit::addFromErrors()
     WriteArchive(path("a.img"), 2, {{"a.dff", Pattern(1, 100)}});
     WriteArchive(path("b.img"), 1, {{"good.dff", Pattern(2, 100)}});
     // A good entry first: nothing at all is copied when a later one is refused.
-    WriteArchive(path("hostile.img"), 2, {{"good.dff", Pattern(2, 100)}, {"abcdefghijklmnopqrstuvwx", Pattern(3, 10)}});
+    WriteArchive(path("hostile.img"), 2,
+                 {{"good.dff", Pattern(2, 100)}, {"abcdefghijklmnopqrstuvwx", Pattern(3, 10)}});
     WriteArchive(path("empty.img"), 1, {{"good.dff", Pattern(2, 100)}, {"", Pattern(3, 10)}});
     const auto before = FolderSnapshot(dir->path());
     const CliResult r = RunCli(dir->path(), args);
@@ -391,10 +401,13 @@ void TestCliToolkit::extractNumbersDuplicates_data()
 void TestCliToolkit::extractNumbersDuplicates()
 {
     QFETCH(int, version);
-    const std::vector<Record> records = WriteArchive(
-        path("a.img"), version,
-        {{"tex.txd", Pattern(1, 100)}, {"TEX.TXD", Pattern(2, 100)}, {"tex~2.txd", Pattern(3, 100)},
-         {"tex.txd", Pattern(4, 100)}, {"readme", Pattern(5, 100)}, {"README", Pattern(6, 100)}});
+    const std::vector<Record> records = WriteArchive(path("a.img"), version,
+                                                     {{"tex.txd", Pattern(1, 100)},
+                                                      {"TEX.TXD", Pattern(2, 100)},
+                                                      {"tex~2.txd", Pattern(3, 100)},
+                                                      {"tex.txd", Pattern(4, 100)},
+                                                      {"readme", Pattern(5, 100)},
+                                                      {"README", Pattern(6, 100)}});
     QVERIFY(QDir(dir->path()).mkdir("out"));
     QVERIFY(WriteFile(path("out/tex~3.txd"), "mine"));
 
@@ -402,8 +415,9 @@ void TestCliToolkit::extractNumbersDuplicates()
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, Lines({"TEX.TXD -> TEX~4.TXD", "tex.txd -> tex~5.txd", "README -> README~2"}));
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QDir(path("out")).entryList(QDir::Files, QDir::Name),
-             QStringList({"README~2", "TEX~4.TXD", "readme", "tex.txd", "tex~2.txd", "tex~3.txd", "tex~5.txd"}));
+    QCOMPARE(
+        QDir(path("out")).entryList(QDir::Files, QDir::Name),
+        QStringList({"README~2", "TEX~4.TXD", "readme", "tex.txd", "tex~2.txd", "tex~3.txd", "tex~5.txd"}));
     QCOMPARE(ReadFile(path("out/tex~3.txd")), QByteArray("mine"));
     const QByteArray img = ReadFile(path("a.img"));
     QCOMPARE(ReadFile(path("out/TEX~4.TXD")), EntryData(img, records[1]));
@@ -458,8 +472,16 @@ void TestCliToolkit::listLongAndInfo()
 {
     QFETCH(int, version);
     const std::vector<Record> records = WriteArchive(path("a.img"), version, TypedItems());
-    const QStringList types = {"Clump\tSA", "Texture Dictionary\tVC", "Clump\tIII", "Clump\t3.5.0.0",
-                               "chunk 0x2B\t3.1.0.0", "COL3\t-", "ANP3\t-", "bnry\t-", "empty\t-", "data\t-"};
+    const QStringList types = {"Clump\tSA",
+                               "Texture Dictionary\tVC",
+                               "Clump\tIII",
+                               "Clump\t3.5.0.0",
+                               "chunk 0x2B\t3.1.0.0",
+                               "COL3\t-",
+                               "ANP3\t-",
+                               "bnry\t-",
+                               "empty\t-",
+                               "data\t-"};
     QStringList expected;
     for (size_t i = 0; i < records.size(); ++i)
         expected << QStringLiteral("%1\t%2\t%3\t%4\t%5")
@@ -487,11 +509,11 @@ void TestCliToolkit::listLongAndInfo()
 
     r = RunCli(dir->path(), {"info", "a.img"});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.endsWith(Lines({"type ANP3: 1", "type COL3: 1", "type Clump: 3", "type Texture Dictionary: 1",
-                                   "type bnry: 1", "type chunk 0x2B: 1", "type data: 1", "type empty: 1",
-                                   "RenderWare version 3.1.0.0: 1", "RenderWare version 3.5.0.0: 1",
-                                   "RenderWare version III: 1", "RenderWare version SA: 1",
-                                   "RenderWare version VC: 1"})),
+    QVERIFY2(r.out.endsWith(Lines({"type ANP3: 1", "type COL3: 1", "type Clump: 3",
+                                   "type Texture Dictionary: 1", "type bnry: 1", "type chunk 0x2B: 1",
+                                   "type data: 1", "type empty: 1", "RenderWare version 3.1.0.0: 1",
+                                   "RenderWare version 3.5.0.0: 1", "RenderWare version III: 1",
+                                   "RenderWare version SA: 1", "RenderWare version VC: 1"})),
              qPrintable(r.out));
 }
 
@@ -516,15 +538,16 @@ void TestCliToolkit::checkStrict()
                   {"early.ifp", Magic("ANP3"), first + 4}});
     CliResult r = RunCli(dir->path(), {"check", "--strict", "a.img"});
     QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, Lines({"entry 1 (car.dff): holds Texture Dictionary, not what its extension says",
-                           "entry 2 (map.col): holds ANPK, not what its extension says",
-                           "entry 3 (big.dff): its RenderWare chunk of 4012 bytes runs past the end of the "
-                           "entry (2048 bytes)",
-                           "entry 4 (late.txd): unused sectors lie between the data of entry 5 (early.ifp) and "
-                           "its own",
-                           "entry 5 (early.ifp): its data lies before the data of entry 4 (late.txd), listed "
-                           "before it",
-                           "6 entries checked, 5 problems found"}));
+    QCOMPARE(r.out,
+             Lines({"entry 1 (car.dff): holds Texture Dictionary, not what its extension says",
+                    "entry 2 (map.col): holds ANPK, not what its extension says",
+                    "entry 3 (big.dff): its RenderWare chunk of 4012 bytes runs past the end of the "
+                    "entry (2048 bytes)",
+                    "entry 4 (late.txd): unused sectors lie between the data of entry 5 (early.ifp) and "
+                    "its own",
+                    "entry 5 (early.ifp): its data lies before the data of entry 4 (late.txd), listed "
+                    "before it",
+                    "6 entries checked, 5 problems found"}));
     QCOMPARE(r.exitCode, 1);
     // Plain check does not look at any of this.
     r = RunCli(dir->path(), {"check", "a.img"});
