@@ -1,5 +1,7 @@
 #include "archive/ArchiveIO.h"
 
+#include "archive/FileIdentity.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -56,6 +59,34 @@ bool Open(QFile &file, QIODevice::OpenMode mode)
 {
     FAULT_BEFORE(Open);
     return file.open(mode);
+}
+
+bool CreateReplacement(QFile &file, const QString &path, const QString &original)
+{
+    FAULT_BEFORE(Open);
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    struct stat old;
+    const bool hasOriginal = ::stat(QFile::encodeName(original).constData(), &old) == 0;
+    // What a stopped run left under this name is litter (or a link someone put there).
+    ::unlink(name.constData());
+    // Owner-only at most until the original's owner and mode are on it.
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          hasOriginal ? mode_t(old.st_mode & 0600) : mode_t(0666));
+    if (fd < 0)
+        return false;
+    if ((hasOriginal && !FileIdentity::CopyTo(original, fd)) ||
+        !file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(name.constData());
+        return false;
+    }
+    return true;
+#else
+    Q_UNUSED(original);
+    file.setFileName(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+#endif
 }
 
 bool Seek(QFile &file, qint64 position)

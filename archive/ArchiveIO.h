@@ -12,6 +12,12 @@ namespace ArchiveIO {
 
 // Opens one of the archive's own files (or a temporary beside them).
 bool Open(QFile &file, QIODevice::OpenMode mode);
+// Creates `path` as the new file that is to replace `original` (a file beside it),
+// open write-only and unbuffered: exclusively (a leftover of that name is removed
+// first, a link there is never followed), never readable by others meanwhile, and
+// with the owner, group, extended attributes and mode of `original`
+// (FileIdentity::CopyTo). False, and nothing left, when any of that fails.
+bool CreateReplacement(QFile &file, const QString &path, const QString &original);
 bool Seek(QFile &file, qint64 position);
 // Writes all `size` bytes at the current position, or reports failure.
 bool Write(QFile &file, const char *data, qint64 size);

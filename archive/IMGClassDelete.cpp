@@ -5,7 +5,7 @@
 
 void IMGClass::DeleteEntries(const QModelIndexList &rows)
 {
-    if (version == 0)
+    if (version == 0 || RefusesChanges())
         return;
 
     BeginDirectoryChange();

@@ -317,7 +317,7 @@ int CliCommands::Create()
 int CliCommands::Info()
 {
     ArchiveSession session(Silent());
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Read))
         return ExitFailed;
     const ArchiveSpace space = ArchiveChecker(session.img).MeasureSpace();
     Console::Out(EntryReport::Info(session.img.version, session.img.directory.size(), space,
@@ -346,7 +346,7 @@ int CliCommands::List()
         return status;
 
     ArchiveSession session(Silent());
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Read))
         return ExitFailed;
     const EntrySelection selection(session.img.directory);
     std::vector<int> rows = parser.isSet(regexOption) ? selection.Matching(pattern) : selection.All();
@@ -386,7 +386,7 @@ int CliCommands::Add()
 
     const auto progress = MakeProgress();
     ArchiveSession session(*progress);
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Change))
         return ExitFailed;
     progress->Start(files.size());
     session.img.ImportFiles(files);
@@ -425,7 +425,7 @@ int CliCommands::Extract()
 
     const auto progress = MakeProgress();
     ArchiveSession session(*progress);
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Read))
         return ExitFailed;
     const std::vector<IMGDirectoryEntryWrap> &directory = session.img.directory;
     const EntrySelection selection(directory);
@@ -459,7 +459,7 @@ int CliCommands::Extract()
 int CliCommands::Delete()
 {
     ArchiveSession session(Silent());
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Change))
         return ExitFailed;
     std::vector<int> rows;
     if (!SelectNamed(EntrySelection(session.img.directory), args.mid(1), rows))
@@ -472,7 +472,7 @@ int CliCommands::Delete()
 int CliCommands::Rename()
 {
     ArchiveSession session(Silent());
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Change))
         return ExitFailed;
     const std::vector<int> rows = EntrySelection(session.img.directory).Named(args.at(1));
     if (rows.empty()) {
@@ -486,7 +486,7 @@ int CliCommands::Rebuild()
 {
     const auto progress = MakeProgress();
     ArchiveSession session(*progress);
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Change))
         return ExitFailed;
     progress->Start(int(session.img.directory.size()));
     session.img.Rebuild();
@@ -504,7 +504,7 @@ int CliCommands::Check()
 {
     const auto progress = MakeProgress();
     ArchiveSession session(*progress);
-    if (!session.Open(archivePath))
+    if (!session.Open(archivePath, ArchiveSession::Access::Read))
         return ExitFailed;
     ArchiveChecker checker(session.img);
     checker.onEntry = [&progress](int, const QString &name) {
