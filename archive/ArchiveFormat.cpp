@@ -34,6 +34,13 @@ QString PairedImgOf(const QString &path)
 
 } // namespace
 
+bool NamesItsOwnDirectory(const QString &path)
+{
+    // A file name shorter than three characters would also lose its folder's separator.
+    return DirPathFor(path) == path || path.endsWith(QLatin1String("dir"), Qt::CaseInsensitive) ||
+           QFileInfo(path).fileName().size() < 3;
+}
+
 QString RebuildTemporaryOf(const QString &target)
 {
     return target + QStringLiteral(".rebuilding");
@@ -53,7 +60,7 @@ ArchiveFormat ArchiveFormat::Of(const QString &path)
     format.dataFile = format.unfinished ? imgJournal : path;
 
     format.dirPath = DirPathFor(path);
-    const bool oneName = format.dirPath == path;
+    const bool oneName = NamesItsOwnDirectory(path);
     QFile data(format.dataFile);
     if (!data.open(QIODevice::ReadOnly)) {
         const bool exists = QFileInfo::exists(path);

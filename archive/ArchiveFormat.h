@@ -37,6 +37,11 @@ struct ArchiveFormat
     QString pairedImg;
 };
 
+// Whether the .dir path formed from `path` is `path` itself (a name ending in
+// "dir", in any case) or leaves its folder (a file name shorter than three
+// characters): such a file can never be the data file of a version 1 pair.
+bool NamesItsOwnDirectory(const QString &path);
+
 // Temporaries beside an archive's files (their targets, links resolved).
 QString RebuildTemporaryOf(const QString &target); // a rebuild's new file
 QString NextDirectoryOf(const QString &dirTarget); // a version 1 directory being written

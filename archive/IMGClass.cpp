@@ -224,7 +224,7 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
     if (version != 0 && RefusesChanges())
         return false;
     const QString dirPath = DirPathFor(path);
-    if (newVersion == 1 && (dirPath == path || FileIdentity::SameFile(path, dirPath))) {
+    if (newVersion == 1 && (NamesItsOwnDirectory(path) || FileIdentity::SameFile(path, dirPath))) {
         ReportOneFileForBoth(path, QString());
         return false;
     }
