@@ -5,9 +5,10 @@
 // After every case the archive opens, the checker is clean and every entry
 // reads back.
 
-#include "ArchiveCheck.h"
 #include "ArchiveFixtures.h"
 #include "ArchiveHolder.h"
+#include "ArchiveWhole.h"
+#include "FileAttributes.h"
 #include "SignalLog.h"
 
 #include "archive/ArchiveChecker.h"
@@ -16,15 +17,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QProcess>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Fixtures;
@@ -73,78 +70,6 @@ Contents RunOperation(IMGClass &img, const QString &operation, const Contents &b
     return expected;
 }
 
-// Every entry read through the engine's own open file, as a reading command reads it.
-QString EntriesReadBack(IMGClass &img, const Contents &expected)
-{
-    if (img.directory.size() != expected.size())
-        return QStringLiteral("%1 entries, expected %2").arg(img.directory.size()).arg(expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const IMGDirectoryEntry &e = img.directory[i].entry;
-        if (QByteArray(e.name, EntryNameLength(e)) != expected[i].name)
-            return QStringLiteral("entry %1 is named %2").arg(i).arg(EntryName(e));
-        const QByteArray data = ArchiveIO::ReadAt(img.imgFile, SectorToBytes(e.offset), qint64(e.size) * 2048);
-        if (!data.startsWith(expected[i].content))
-            return QStringLiteral("entry %1 (%2) does not read back").arg(i).arg(EntryName(e));
-    }
-    return QString();
-}
-
-// The promise after every case: the archive opens for changes, the checker finds
-// nothing, and every entry reads back.
-QString ArchiveIsWhole(const QString &p, int version, const Contents &expected)
-{
-    const QString problem = VerifyArchive(p, version, expected);
-    if (!problem.isEmpty())
-        return problem;
-    IMGClass img;
-    if (!img.OpenArchive(p))
-        return QStringLiteral("does not open for changes");
-    if (!ArchiveChecker(img).Check().empty())
-        return QStringLiteral("the checker finds problems");
-    return EntriesReadBack(img, expected);
-}
-
-// Files left by a replacement beside `folder`'s files.
-QStringList Leftovers(const QString &folder)
-{
-    QStringList out;
-    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (name.endsWith(".rebuilding") || name.endsWith(".writing") || name.endsWith(".copying"))
-            out << name;
-    return out;
-}
-
-QMap<QString, QByteArray> FilesIn(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString p = it.next();
-        files.insert(p.mid(folder.size()), it.fileInfo().isDir() ? QByteArray("<folder>") : ReadFile(p));
-    }
-    return files;
-}
-
-struct stat StatOf(const QString &p)
-{
-    struct stat info = {};
-    ::stat(QFile::encodeName(p).constData(), &info);
-    return info;
-}
-
-QByteArray Attribute(const QString &p, const char *name)
-{
-    QByteArray value(4096, '\0');
-    const ssize_t n = ::getxattr(QFile::encodeName(p).constData(), name, value.data(), size_t(value.size()));
-    return n < 0 ? QByteArray() : value.left(int(n));
-}
-
-bool SetAttribute(const QString &p, const char *name, const QByteArray &value)
-{
-    return ::setxattr(QFile::encodeName(p).constData(), name, value.constData(), size_t(value.size()), 0) == 0;
-}
-
 // A POSIX access ACL in the kernel's xattr form: owner rw, user 1234 r, group r, mask r, other none.
 QByteArray AccessAcl()
 {
@@ -152,28 +77,6 @@ QByteArray AccessAcl()
     return LE32(2) + entry(0x01, 6, 0xFFFFFFFF) + entry(0x02, 4, 1234) + entry(0x04, 4, 0xFFFFFFFF) +
            entry(0x10, 4, 0xFFFFFFFF) + entry(0x20, 0, 0xFFFFFFFF);
 }
-
-// A read-only bind mount of a folder, undone when it goes.
-struct ReadOnlyMount
-{
-    ReadOnlyMount(const QString &source, const QString &target)
-        : target(QFile::encodeName(target))
-    {
-        QDir().mkpath(target);
-        mounted = ::mount(QFile::encodeName(source).constData(), this->target.constData(), nullptr, MS_BIND,
-                          nullptr) == 0;
-        readOnly = mounted && ::mount(nullptr, this->target.constData(), nullptr,
-                                      MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    ~ReadOnlyMount()
-    {
-        if (mounted)
-            ::umount2(target.constData(), MNT_DETACH);
-    }
-    QByteArray target;
-    bool mounted = false;
-    bool readOnly = false;
-};
 
 // In the child of the crash cases: one operation, ended by the fault points.
 int RunChild(const QString &operation, const QString &p)
