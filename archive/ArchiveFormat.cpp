@@ -62,7 +62,8 @@ ArchiveFormat ArchiveFormat::Of(const QString &path)
     format.dirPath = DirPathFor(path);
     const bool oneName = NamesItsOwnDirectory(path);
     QFile data(format.dataFile);
-    if (!data.open(QIODevice::ReadOnly)) {
+    // Only a plain file is read: opening a pipe to read would wait for a writer.
+    if (!QFileInfo(format.dataFile).isFile() || !data.open(QIODevice::ReadOnly)) {
         const bool exists = QFileInfo::exists(path);
         format.kind = oneName ? OneFileForBoth : exists ? Unreadable : Missing;
         if (oneName)

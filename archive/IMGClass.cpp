@@ -61,7 +61,9 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     };
     if (readOnly) {
         imgFile.setFileName(format.dataFile);
-        if (!ArchiveIO::Open(imgFile, kReadOnlyMode))
+        // Never opened to read when it is no plain file: a pipe would wait for a writer.
+        if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable ||
+            !ArchiveIO::Open(imgFile, kReadOnlyMode))
             return failOpening(path);
         unfinishedReplacement = format.unfinished;
     } else {
@@ -85,6 +87,9 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
             return false;
         }
     }
+    // Not a plain file this process can read (a folder, a pipe, a device).
+    if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable)
+        return failOpening(path);
     imgTarget = format.imgTarget;
     dirTarget.clear();
 

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Fixtures;
@@ -69,6 +70,7 @@ private slots:
     void readOnlyMountIsRead_data();
     void readOnlyMountIsRead();
     void infoLeavesAShortHeaderAlone();
+    void pipeIsNeverWaitedOn();
     void unfinishedRebuildIsReadAndNoted();
 
 private:
@@ -371,6 +373,18 @@ void TestCliIdentity::infoLeavesAShortHeaderAlone()
     QCOMPARE(QFileInfo(path("new.img")).size(), qint64(8));
     QCOMPARE(Cli({"check", "new.img"}).exitCode, 0);
     QCOMPARE(QFileInfo(path("new.img")).size(), qint64(8));
+}
+
+void TestCliIdentity::pipeIsNeverWaitedOn()
+{
+    // Reading a pipe would wait for a writer that never comes.
+    QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.img")).constData(), 0600), 0);
+    for (const QString command : {"info", "add"}) {
+        const CliResult result = Cli(command == "add" ? QStringList{"add", "pipe.img", "src/new.dff"}
+                                                      : QStringList{"info", "pipe.img"});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QString("ostrevale-cli: 打开 pipe.img 失败\n"));
+    }
 }
 
 void TestCliIdentity::unfinishedRebuildIsReadAndNoted()
