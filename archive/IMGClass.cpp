@@ -51,11 +51,16 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         return false;
     }
 
-    const auto failOpening = [&](const QString &failedPath) {
+    // A failed opening leaves the object closed, its files and lock released.
+    const auto closeAgain = [&] {
+        directory.clear();
         dirFile.close();
         imgFile.close();
         imgFile.setFileName(path);
         lock.Release();
+    };
+    const auto failOpening = [&](const QString &failedPath) {
+        closeAgain();
         emit ErrorOccoured({QStringLiteral("打开 "), failedPath, QStringLiteral(" 失败")});
         return false;
     };
@@ -81,8 +86,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
             return failOpening(path);
         format = ArchiveFormat::Of(path); // as the files stand now
         if (format.kind == ArchiveFormat::OneFileForBoth) {
-            imgFile.close();
-            lock.Release();
+            closeAgain();
             ReportOneFileForBoth(path, format.pairedImg);
             return false;
         }
@@ -102,10 +106,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         // anything is reserved or read: a truncated or hostile header.
         if (!countRead || VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(count) > fileSize ||
             !ReadDirectory(imgFile, VER2_HEADER_SIZE, count)) {
-            directory.clear();
-            imgFile.close();
-            imgFile.setFileName(path);
-            lock.Release();
+            closeAgain();
             emit ErrorOccoured({QStringLiteral("IMG目录 "), path, QStringLiteral(" 大小不合法")});
             return false;
         }
@@ -120,9 +121,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     // archive: that would create a stray .dir and let an import append to a
     // file this program cannot read.
     if (format.kind == ArchiveFormat::Foreign) {
-        imgFile.close();
-        imgFile.setFileName(path);
-        lock.Release();
+        closeAgain();
         emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 格式不受支持")});
         return false;
     }
@@ -131,11 +130,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     const qint64 dirSize = dirFile.size();
     if (dirSize % DIRECTORY_RECORD_SIZE != 0 || dirSize / DIRECTORY_RECORD_SIZE > qint64(UINT_MAX) ||
         !ReadDirectory(dirFile, 0, quint32(dirSize / DIRECTORY_RECORD_SIZE))) {
-        directory.clear();
-        dirFile.close();
-        imgFile.close();
-        imgFile.setFileName(path);
-        lock.Release();
+        closeAgain();
         emit ErrorOccoured({QStringLiteral("IMG目录 "), format.dirPath, QStringLiteral(" 大小不合法")});
         return false;
     }
