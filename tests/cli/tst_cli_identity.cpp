@@ -8,6 +8,7 @@
 #include "CliRunner.h"
 #include "FileAttributes.h"
 
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,6 +70,8 @@ private slots:
 
     void readOnlyMountIsRead_data();
     void readOnlyMountIsRead();
+    void anotherUsersReadableArchiveIsRead_data();
+    void anotherUsersReadableArchiveIsRead();
     void infoLeavesAShortHeaderAlone();
     void pipeIsNeverWaitedOn();
     void unfinishedRebuildIsReadAndNoted();
@@ -362,6 +365,55 @@ void TestCliIdentity::readOnlyMountIsRead()
     }
     QVERIFY(FilesIn(path("disk")) == files);
     QCOMPARE(ArchiveIsWhole(path("disk/a.img"), version, expected), QString());
+}
+
+void TestCliIdentity::anotherUsersReadableArchiveIsRead_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("version 1") << 1;
+    QTest::newRow("version 2") << 2;
+}
+
+// A write-protected archive of another user, run as a user who may only read it.
+void TestCliIdentity::anotherUsersReadableArchiveIsRead()
+{
+    QFETCH(int, version);
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to run the command as another user");
+    QVERIFY(WriteArchive(path("a.img"), version));
+    const Contents expected = Fixtures::Snapshot(path("a.img"), version);
+    for (const QString &name : QStringList{"a.img", "a.dir"})
+        ::chmod(QFile::encodeName(path(name)).constData(), 0444);
+    QCOMPARE(::chmod(QFile::encodeName(dir->path()).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(path("out")).constData(), 0777), 0);
+    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const auto asOtherUser = [&](const QStringList &args) {
+        QProcess process;
+        process.setWorkingDirectory(dir->path());
+        process.start(setpriv, QStringList{"--reuid=1234", "--regid=1234", "--clear-groups",
+                                           QStringLiteral(OSTREVALE_CLI_PATH)} +
+                                   args);
+        process.waitForFinished(60000);
+        return std::make_pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()));
+    };
+    for (const QStringList &args : {QStringList{"info", "a.img"}, QStringList{"list", "a.img"},
+                                    QStringList{"check", "a.img"}, QStringList{"extract", "a.img", "-o", "out"}}) {
+        const auto result = asOtherUser(args);
+        QVERIFY2(result.first == 0, qPrintable(args.join(' ') + ": " + result.second));
+    }
+    QCOMPARE(ReadFile(path("out/a.dff")), expected[0].content);
+    for (const QString command : {"add", "rebuild"}) {
+        Contents ignored = expected;
+        const auto result = asOtherUser(ChangingCommand(command, "a.img", &ignored));
+        QCOMPARE(result.first, 1);
+        QCOMPARE(result.second, QString("ostrevale-cli: 打开 a.img 失败\n"));
+    }
+    QMap<QString, QByteArray> now = FilesIn(dir->path());
+    for (auto it = now.begin(); it != now.end();)
+        it = it.key().startsWith("/out/") ? now.erase(it) : std::next(it);
+    QVERIFY(now == files);
+    QCOMPARE(ArchiveIsWhole(path("a.img"), version, expected), QString());
 }
 
 void TestCliIdentity::infoLeavesAShortHeaderAlone()
