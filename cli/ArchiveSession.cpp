@@ -30,7 +30,8 @@ ArchiveSession::ArchiveSession(ProgressPrinter &progress)
 bool ArchiveSession::Open(const QString &path, Access access)
 {
     const ArchiveFormat format = ArchiveFormat::Of(path);
-    if (format.kind == ArchiveFormat::Missing) {
+    // Also a short name that could only ever be both halves of a pair: it is not there at all.
+    if (format.kind == ArchiveFormat::Missing || !QFileInfo::exists(path)) {
         Console::Error(QStringLiteral("%1: no such archive").arg(path));
         return false;
     }

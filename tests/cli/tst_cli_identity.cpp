@@ -215,6 +215,7 @@ void TestCliIdentity::oneFileIsNeverBothHalves_data()
     QTest::newRow("add to the .dir of a pair")
         << "pair.dir" << "ostrevale-cli: IMG文件 pair.dir 是目录文件，请打开 pair.img\n";
     QTest::newRow("add to a two-letter name") << "ab" << "ostrevale-cli: IMG文件 ab 不能同时作为数据文件和目录文件\n";
+    QTest::newRow("a missing two-letter name is missing") << "cd" << "ostrevale-cli: cd: no such archive\n";
 }
 
 void TestCliIdentity::oneFileIsNeverBothHalves()
