@@ -2,6 +2,7 @@
 
 #include "archive/ContentType.h"
 #include "archive/DirectoryRoom.h"
+#include "archive/ArchiveLock.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -35,6 +36,7 @@ struct RenamedExport
     int entry = -1;
     QString fileName;
 };
+struct ArchiveFormat;
 
 // The archive object: holds one open archive, its files and its directory, and
 // performs every operation on it. It never talks to the user; progress, new
@@ -48,10 +50,22 @@ public:
     explicit IMGClass(QObject *parent = nullptr);
     ~IMGClass() override;
 
+    // OpenForChanges locks the archive for as long as it is open (a second
+    // opener for changes is refused) and completes a replacement that a stopped
+    // process left half way. OpenReadOnly takes no lock, writes nothing, and
+    // refuses every changing operation; it reads a half-done replacement as the
+    // next opening for changes will complete it (ReadsUnfinishedReplacement).
+    enum OpenMode { OpenForChanges, OpenReadOnly };
+
     bool OpenArchive(const QString &path);
+    bool OpenArchive(const QString &path, OpenMode mode);
     void CloseArchive();
     bool CreateArchive(const QString &path, int version);
     QString ImgFileName() const;
+    bool IsReadOnly() const { return readOnly; }
+    // After a read-only opening: a rebuild or directory write had stopped half way,
+    // and the archive was read as the next opening for changes will complete it.
+    bool ReadsUnfinishedReplacement() const { return unfinishedReplacement; }
 
     void ImportFiles(const QStringList &paths);
     void ExportEntries(const QString &folder, const QModelIndexList &rows);
@@ -116,12 +130,17 @@ private:
 
     void UpdateFreeDirectorySlots();
 
+    bool OpenVER1Directory(const ArchiveFormat &format);
+    // True (after saying so) when the archive is open read-only and may not change.
+    bool RefusesChanges();
+    void ReportFileInUse(const QString &path);
+    void ReportOneFileForBoth(const QString &path, const QString &pairedImg);
+
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
     // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
     // Version 1: the new directory file replaces the old one in a single rename.
     bool ReplaceVER1Directory();
-    static QString NextDirectoryFileName(const QString &dirPath);
     QString DirectoryFileName() const;
     void ReportWriteFailure(const QString &path);
     // Hands a copy of the directory to whoever listens (no copy when nobody does).
@@ -148,6 +167,15 @@ private:
     QStringList OwnFilePaths() const;
     bool ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
                        const QStringList &ownFiles, QByteArray &buffer, bool mayReplace);
+
+    // The path given to OpenArchive, and the files it names with every link resolved:
+    // replacements and temporaries go to the targets, never over a link.
+    QString archivePath;
+    QString imgTarget;
+    QString dirTarget;
+    bool readOnly = false;
+    bool unfinishedReplacement = false;
+    ArchiveLock lock;
 
     std::unordered_multimap<quint32, int> nameIndex;
     std::vector<IMGDirectoryEntryWrap> committedDirectory;

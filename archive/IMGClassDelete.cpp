@@ -10,7 +10,7 @@ void IMGClass::DeleteEntries(const QModelIndexList &rows)
 
 void IMGClass::DeleteEntries(const std::vector<int> &rows)
 {
-    if (version == 0)
+    if (version == 0 || RefusesChanges())
         return;
 
     BeginDirectoryChange();

@@ -21,7 +21,7 @@ struct ImportFailure
 
 void IMGClass::ImportFiles(const QStringList &paths)
 {
-    if (paths.isEmpty() || version == 0)
+    if (paths.isEmpty() || version == 0 || RefusesChanges())
         return;
 
     BeginDirectoryChange();

@@ -49,7 +49,7 @@ int RunChild(const QString &operation, const QStringList &args)
         return img.ConvertTo(args.value(1), args.value(2).toInt(), args.value(3) == "force") ? 0 : 3;
     } else if (operation == "importfrom") {
         IMGClass source;
-        if (!source.OpenArchive(args.value(1)))
+        if (!source.OpenArchive(args.value(1), IMGClass::OpenReadOnly))
             return 2;
         std::vector<int> all(source.directory.size());
         for (size_t i = 0; i < all.size(); ++i)
@@ -228,9 +228,14 @@ void TestCrash::everyStepLeavesAWholeArchive()
     QFETCH(QStringList, arguments);
     const std::vector<Record> records = Fixture(full);
     const QString p = path("crash.img");
+    // Run once more through links (see tests/archive/CMakeLists.txt): the operations are
+    // given symbolic links to the .img and .dir; every byte must land in their targets.
+    const bool throughLinks = qEnvironmentVariableIsSet("OSTREVALE_CRASH_THROUGH_LINKS");
+    const QString target = throughLinks ? path("real/crash.img") : p;
+    QVERIFY(QDir(dir.path()).mkpath("real"));
     const bool importing = operation == "import" || operation == "importfrom";
     const bool converting = operation == "convert";
-    const QString target = path("converted.img");
+    const QString converted = path("converted.img");
     const int targetVersion = converting ? arguments.first().toInt() : 0;
     const int existedVersion = converting && arguments.contains("force") ? 3 - targetVersion : 0;
     QStringList args = {p};
@@ -239,7 +244,7 @@ void TestCrash::everyStepLeavesAWholeArchive()
         args << path("src/from.img");
         QVERIFY(WriteImportSource(args.last(), 3 - version, arguments));
     } else if (converting) {
-        args << target << arguments;
+        args << converted << arguments;
     } else if (importing) {
         QVERIFY(QDir(dir.path()).mkdir("src"));
         for (const QString &name : arguments) {
@@ -265,19 +270,23 @@ void TestCrash::everyStepLeavesAWholeArchive()
     bool finished = false;
     int k = 1;
     for (; !finished && k < 200; ++k) {
-        QFile::remove(DirPathFor(p));
-        QVERIFY(version == 1 ? WriteVer1(p, records) : WriteVer2(p, records));
-        for (const QString &leftover : {p + ".rebuilding", DirPathFor(p) + ".rebuilding"})
+        QFile::remove(DirPathFor(target));
+        QVERIFY(version == 1 ? WriteVer1(target, records) : WriteVer2(target, records));
+        for (const QString &leftover : {target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
             QFile::remove(leftover);
+        for (const QString &name : throughLinks ? QStringList{p, DirPathFor(p)} : QStringList()) {
+            QFile::remove(name);
+            QVERIFY(QFile::link(name == p ? target : DirPathFor(target), name));
+        }
         const Contents old = Snapshot(p, version);
-        for (const QString &t :
-             {target, DirPathFor(target), target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
+        for (const QString &t : {converted, DirPathFor(converted), converted + ".rebuilding",
+                                 DirPathFor(converted) + ".rebuilding"})
             QFile::remove(t);
         if (existedVersion == 1)
-            QVERIFY(WriteVer1(target, {{0, 2, "there.dff"}}));
+            QVERIFY(WriteVer1(converted, {{0, 2, "there.dff"}}));
         else if (existedVersion == 2)
-            QVERIFY(WriteVer2(target, {{1, 2, "there.dff"}}));
-        const Contents existed = existedVersion ? Snapshot(target, existedVersion) : Contents();
+            QVERIFY(WriteVer2(converted, {{1, 2, "there.dff"}}));
+        const Contents existed = existedVersion ? Snapshot(converted, existedVersion) : Contents();
         if (k == 1) {
             IMGClass fixture;
             QVERIFY(fixture.OpenArchive(p));
@@ -329,7 +338,7 @@ void TestCrash::everyStepLeavesAWholeArchive()
         if (converting) {
             // The source is only read; the target is never half an archive.
             QCOMPARE(VerifyArchive(p, version, old), QString());
-            QCOMPARE(CheckConvertTarget(target, targetVersion, old, existedVersion, existed, finished),
+            QCOMPARE(CheckConvertTarget(converted, targetVersion, old, existedVersion, existed, finished),
                      QString());
             continue;
         }
@@ -365,11 +374,15 @@ void TestCrash::everyStepLeavesAWholeArchive()
         QCOMPARE(kept, untouched);
 
         // A temporary of a directory write never outlives an opening.
-        QVERIFY(!QFileInfo::exists(DirPathFor(p) + ".writing"));
+        QVERIFY(!QFileInfo::exists(DirPathFor(target) + ".writing"));
         if (operation != "rebuild") {
-            QVERIFY(!QFileInfo::exists(p + ".rebuilding"));
-            QVERIFY(!QFileInfo::exists(DirPathFor(p) + ".rebuilding"));
+            QVERIFY(!QFileInfo::exists(target + ".rebuilding"));
+            QVERIFY(!QFileInfo::exists(DirPathFor(target) + ".rebuilding"));
         }
+        QVERIFY2(!throughLinks || (QFileInfo(p).isSymLink() && QFileInfo(DirPathFor(p)).isSymLink()),
+                 qPrintable(where + "a link was replaced"));
+        QVERIFY(!throughLinks || (QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden) ==
+                                  QStringList{"crash.dir", "crash.img"}));
 
         if (finished) {
             const int added = importing ? arguments.size() - targets.size() : 0;

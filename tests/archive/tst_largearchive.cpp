@@ -102,7 +102,7 @@ void TestLargeArchive::entriesBeyond4GiB()
     QCOMPARE(ReadAt(p, SectorToBytes(kPast4GiB), high.size()), high);
     {
         IMGClass reopened;
-        QVERIFY(reopened.OpenArchive(p));
+        QVERIFY(reopened.OpenArchive(p, IMGClass::OpenReadOnly));
         QCOMPARE(reopened.directory.size(), size_t(3));
         QVERIFY(ArchiveChecker(reopened).Check().empty());
     }

@@ -160,7 +160,7 @@ void TestRebuild::rebuildsVersion2()
     }
     QCOMPARE(VerifyArchive(p, 2, before), QString());
     IMGClass reopened;
-    QVERIFY(reopened.OpenArchive(p));
+    QVERIFY(reopened.OpenArchive(p, IMGClass::OpenReadOnly));
     QCOMPARE(reopened.freeDirectorySlots, room);
 }
 

@@ -129,7 +129,7 @@ bool SameRecord(const IMGDirectoryEntry &a, const IMGDirectoryEntry &b)
 void RequireConsistent(IMGClass &img, const QString &path, const char *after)
 {
     IMGClass fresh;
-    Require(fresh.OpenArchive(path), after);
+    Require(fresh.OpenArchive(path, IMGClass::OpenReadOnly), after);
     Require(fresh.version == img.version, after);
     Require(fresh.directory.size() == img.directory.size(), after);
     for (size_t i = 0; i < img.directory.size(); ++i)
