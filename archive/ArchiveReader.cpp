@@ -6,7 +6,8 @@
 #include <algorithm>
 
 ArchiveReader::ArchiveReader(const IMGClass &archive)
-    : file(archive.ImgFileName())
+    : path(archive.ImgFileName())
+    , file(archive.imgFile.fileName())
 {
     if (archive.version != 0)
         ArchiveIO::Open(file, QIODevice::ReadOnly | QIODevice::Unbuffered);

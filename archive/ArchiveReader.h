@@ -8,9 +8,9 @@
 
 class IMGClass;
 
-// A read-only handle of its own on an open archive's data file: an archive that
-// is only a source is read through it and never written, whatever mode it was
-// opened in.
+// A read-only handle of its own on an open archive's data file (the very file the
+// archive reads, a journal included): an archive that is only a source is read
+// through it and never written, whatever mode it was opened in.
 class ArchiveReader
 {
 public:
@@ -18,12 +18,14 @@ public:
 
     bool IsOpen() const { return file.isOpen(); }
     QFile &File() { return file; }
-    QString Path() const { return file.fileName(); }
+    // The archive's path, as errors name it.
+    QString Path() const { return path; }
 
     // `length` bytes of the entry's sectors from byte `from` of the entry, into
     // `buffer`; bytes of its sectors past the end of the file read as zeros.
     bool ReadSectors(const IMGDirectoryEntry &entry, qint64 from, qint64 length, QByteArray &buffer);
 
 private:
+    QString path;
     QFile file;
 };

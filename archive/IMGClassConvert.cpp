@@ -1,30 +1,27 @@
 #include "archive/IMGClass.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/ArchiveLock.h"
 #include "archive/ArchiveReader.h"
+#include "archive/FileIdentity.h"
+#include "archive/FileReplacement.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
 
-constexpr QIODevice::OpenMode kTemporaryMode =
-    QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
 // The most bytes copied in one piece when neighbouring entries are joined.
 constexpr qint64 kCopyRangeBytes = 8 * 1024 * 1024;
 
-bool SameFile(const QString &a, const QString &b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
 } // namespace
 
-// Writes the new archive into temporaries beside the target, named as a rebuild
-// names its own, and renames them into place at the end: the data file first,
-// then the directory. A version 1 target whose second rename did not happen is
-// completed by the next OpenArchive (the lone .dir.rebuilding), as after a rebuild.
+// Writes the new archive into temporaries beside the target (beside the targets
+// of links), named as a rebuild names its own, and puts them in their place at
+// the end as a rebuild does (FileReplacement): the data file first, then the
+// directory. A version 1 target whose directory did not follow is completed by
+// the next OpenArchive (the lone .dir.rebuilding), as after a rebuild.
 bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisting)
 {
     if (version == 0)
@@ -36,34 +33,51 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
     }
     const QString imgPath = path;
     const QString dirPath = DirPathFor(path);
+    if (newVersion == 1 && (NamesItsOwnDirectory(path) || FileIdentity::SameFile(path, dirPath))) {
+        ReportOneFileForBoth(path, QString());
+        return false;
+    }
     const QStringList targets = newVersion == 1 ? QStringList{imgPath, dirPath} : QStringList{imgPath};
     for (const QString &target : targets) {
-        for (const QString &own : {imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
-            if (!own.isEmpty() && SameFile(target, own)) {
+        for (const QString &own :
+             {archivePath, imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
+            if (!own.isEmpty() && FileIdentity::SameFile(target, own)) {
                 emit ErrorOccoured({QStringLiteral("目标 "), target, QStringLiteral(" 是源IMG文件")});
                 return false;
             }
         }
-        if (!replaceExisting && QFileInfo::exists(target)) {
+        if (!replaceExisting && (QFileInfo::exists(target) || QFileInfo(target).isSymLink())) {
             emit ErrorOccoured({QStringLiteral("文件 "), target, QStringLiteral(" 已存在")});
             return false;
         }
     }
+    // Replacing an archive that another opener holds for changes would pull its
+    // files from under it. The probe's lock is held until the new files are in place.
+    ArchiveLock probe;
+    QFile existing(imgPath);
+    if (QFileInfo(imgPath).isFile() && existing.open(QIODevice::ReadOnly) &&
+        probe.Take(existing) == ArchiveLock::HeldElsewhere) {
+        ReportFileInUse(imgPath);
+        return false;
+    }
+    const QString imgTarget = FileIdentity::ResolvedPath(imgPath);
+    const QString dirTarget = FileIdentity::ResolvedPath(dirPath);
 
     ArchiveReader source(*this);
     if (!source.IsOpen()) {
-        emit ErrorOccoured({QStringLiteral("打开 "), imgFile.fileName(), QStringLiteral(" 失败")});
+        emit ErrorOccoured({QStringLiteral("打开 "), archivePath, QStringLiteral(" 失败")});
         return false;
     }
-    const QString imgTemp = imgPath + QStringLiteral(".rebuilding");
-    const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
-    QFile newImg(imgTemp);
-    QFile newDir(dirTemp);
-    if (!ArchiveIO::Open(newImg, kTemporaryMode)) {
+    const QString imgTemp = RebuildTemporaryOf(imgTarget);
+    const QString dirTemp = RebuildTemporaryOf(dirTarget);
+    // Created with the owner, mode and extended attributes of the files they replace, if any.
+    QFile newImg;
+    QFile newDir;
+    if (!ArchiveIO::CreateReplacement(newImg, imgTemp, imgTarget)) {
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
         return false;
     }
-    if (newVersion == 1 && !ArchiveIO::Open(newDir, kTemporaryMode)) {
+    if (newVersion == 1 && !ArchiveIO::CreateReplacement(newDir, dirTemp, dirTarget)) {
         newImg.close();
         ArchiveIO::RemoveFile(imgTemp);
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
@@ -147,22 +161,21 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
     newDir.close();
     newImg.close();
 
-    if (!ArchiveIO::ReplaceFile(imgTemp, imgPath)) {
-        if (newVersion == 1)
-            ArchiveIO::RemoveFile(dirTemp);
-        ArchiveIO::RemoveFile(imgTemp);
+    if (!FileReplacement::Commit(imgTemp, imgTarget, true)) {
+        // A journal left behind is completed by the next opening; otherwise nothing changed.
+        if (!QFileInfo::exists(FileReplacement::JournalPath(imgTarget))) {
+            if (newVersion == 1)
+                ArchiveIO::RemoveFile(dirTemp);
+            ArchiveIO::RemoveFile(imgTemp);
+        }
         ReportWriteFailure(imgPath);
         return false;
     }
-    ArchiveIO::SyncFolderOf(imgPath);
-    if (newVersion == 1) {
-        if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
-            // The new data file is in place and its directory waits beside it:
-            // opening the archive finishes the swap.
-            ReportWriteFailure(dirPath);
-            return false;
-        }
-        ArchiveIO::SyncFolderOf(dirPath);
+    // The new data file is in place and its directory waits beside it: should the
+    // second step fail, opening the archive finishes it.
+    if (newVersion == 1 && !FileReplacement::Commit(dirTemp, dirTarget, false)) {
+        ReportWriteFailure(dirPath);
+        return false;
     }
     return true;
 }

@@ -7,18 +7,17 @@
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/ArchiveReader.h"
+#include "archive/FileIdentity.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> &entries)
 {
-    if (entries.empty() || version == 0)
+    if (entries.empty() || version == 0 || RefusesChanges())
         return;
     const QString sourcePath = source.ImgFileName();
-    const QString canonical = QFileInfo(sourcePath).canonicalFilePath();
-    if (&source == this ||
-        (!canonical.isEmpty() && canonical == QFileInfo(imgFile.fileName()).canonicalFilePath())) {
+    // Through links and hard links alike.
+    if (&source == this || FileIdentity::SameFile(sourcePath, imgFile.fileName())) {
         emit ErrorOccoured({QStringLiteral("源IMG文件 "), sourcePath, QStringLiteral(" 与目标相同")});
         return;
     }

@@ -3,8 +3,10 @@
 // on fixtures of both versions, with exact messages and exit statuses.
 
 #include "ArchiveFixtures.h"
+#include "ArchiveHolder.h"
 #include "CliRunner.h"
 #include "ContentFixtures.h"
+#include "FileAttributes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,6 +75,10 @@ private slots:
     void listLongAndInfo();
     void checkStrict_data();
     void checkStrict();
+    void sourcesOnReadOnlyMediaAreRead_data();
+    void sourcesOnReadOnlyMediaAreRead();
+    void heldArchivesAreReadNotReplaced();
+    void linksAndHardLinks();
 
 private:
     QString path(const QString &name) const { return dir->filePath(name); }
@@ -555,5 +561,108 @@ void TestCliToolkit::checkStrict()
     QCOMPARE(r.exitCode, 0);
 }
 
-QTEST_GUILESS_MAIN(TestCliToolkit)
+void TestCliToolkit::sourcesOnReadOnlyMediaAreRead_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("version 1") << 1;
+    QTest::newRow("version 2") << 2;
+}
+
+void TestCliToolkit::sourcesOnReadOnlyMediaAreRead()
+{
+    QFETCH(int, version);
+    QVERIFY(QDir(dir->path()).mkpath("disk"));
+    WriteArchive(path("disk/a.img"), version, TypedItems());
+    WriteArchive(path("disk/b.img"), 3 - version, {{"car.dff", Pattern(1, 100)}});
+    WriteArchive(path("t.img"), version, {{"x.dat", Pattern(2, 100)}});
+    const ReadOnlyMount mount(path("disk"), path("ro"));
+    if (!mount.readOnly)
+        QSKIP("a read-only bind mount cannot be made here (needs root and mount rights)");
+    const auto files = FolderSnapshot(path("disk"));
+    const QList<QStringList> commands = {
+        {"diff", "ro/a.img", "ro/b.img"},           {"convert", "ro/a.img", "new.img", "--version", "1"},
+        {"add", "t.img", "--from", "ro/b.img"},     {"cat", "ro/a.img", "car.dff"},
+        {"list", "--long", "ro/a.img"},             {"check", "--strict", "ro/a.img"},
+        {"extract", "ro/a.img", "-o", ".", "--duplicates", "number"}};
+    for (const QStringList &args : commands) {
+        const CliResult r = RunCli(dir->path(), args);
+        QCOMPARE(r.err, QString());
+        QVERIFY2(r.exitCode == (args.first() == "diff" ? 1 : 0),
+                 qPrintable(args.join(' ')));
+    }
+    QCOMPARE(RunCli(dir->path(), {"diff", "ro/a.img", "new.img"}).exitCode, 0);
+    QCOMPARE(FolderSnapshot(path("disk")), files);
+}
+
+void TestCliToolkit::heldArchivesAreReadNotReplaced()
+{
+    WriteArchive(path("a.img"), 2, {{"a.dff", Pattern(1, 100)}});
+    WriteArchive(path("held.img"), 1, {{"b.dff", Pattern(2, 100)}});
+    ArchiveHolder holder;
+    QVERIFY(holder.Start(path("held.img")));
+    const auto before = FolderSnapshot(dir->path());
+    // Another writer has it open: it is not replaced under it, nor changed.
+    CliResult r = RunCli(dir->path(), {"convert", "a.img", "held.img", "--version", "1", "--force"});
+    QCOMPARE(r.err, kErr + "IMG文件 held.img 正被另一个程序使用\n");
+    QCOMPARE(r.exitCode, 1);
+    r = RunCli(dir->path(), {"add", "held.img", "--from", "a.img"});
+    QCOMPARE(r.err, kErr + "IMG文件 held.img 正被另一个程序使用\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(FolderSnapshot(dir->path()), before);
+    // As a source it is only read, which takes no lock.
+    r = RunCli(dir->path(), {"diff", "held.img", "a.img"});
+    QCOMPARE(r.out, Lines({"- b.dff", "+ a.dff"}));
+    QCOMPARE(r.exitCode, 1);
+    r = RunCli(dir->path(), {"add", "a.img", "--from", "held.img"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    r = RunCli(dir->path(), {"convert", "held.img", "copy.img", "--version", "2"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(RunCli(dir->path(), {"diff", "held.img", "copy.img"}).exitCode, 0);
+}
+
+void TestCliToolkit::linksAndHardLinks()
+{
+    WriteArchive(path("a.img"), 2, {{"a.dff", Pattern(1, 100)}});
+    QVERIFY(QDir(dir->path()).mkpath("real"));
+    WriteArchive(path("real/old.img"), 2, {{"old.dff", Pattern(2, 100)}});
+    QVERIFY(QFile::link(path("real/old.img"), path("link.img")));
+    QCOMPARE(::link(QFile::encodeName(path("a.img")).constData(), QFile::encodeName(path("hard.img")).constData()),
+             0);
+    const QByteArray source = ReadFile(path("a.img"));
+
+    // A forced convert onto a link writes into the link's target; the link stays.
+    CliResult r = RunCli(dir->path(), {"convert", "a.img", "link.img", "--version", "2", "--force"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(QFileInfo(path("link.img")).isSymLink());
+    QCOMPARE(RunCli(dir->path(), {"diff", "a.img", "real/old.img"}).exitCode, 0);
+    // A target with a further name keeps it: both names show the new archive.
+    WriteArchive(path("target.img"), 1, {{"old.dff", Pattern(3, 100)}});
+    QCOMPARE(::link(QFile::encodeName(path("target.img")).constData(),
+                    QFile::encodeName(path("other.img")).constData()),
+             0);
+    r = RunCli(dir->path(), {"convert", "a.img", "target.img", "--version", "2", "--force"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(RunCli(dir->path(), {"diff", "a.img", "other.img"}).exitCode, 0);
+    // Another name of the source is the source.
+    r = RunCli(dir->path(), {"convert", "a.img", "hard.img", "--version", "2", "--force"});
+    QCOMPARE(r.err, kErr + "目标 hard.img 是源IMG文件\n");
+    QCOMPARE(r.exitCode, 1);
+    r = RunCli(dir->path(), {"add", "a.img", "--from", "hard.img"});
+    QCOMPARE(r.err, kErr + "源IMG文件 hard.img 与目标相同\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(ReadFile(path("a.img")), source);
+}
+
+int main(int argc, char *argv[])
+{
+    int holderExit = 0;
+    if (HoldArchiveIfAsked(&holderExit))
+        return holderExit;
+    QCoreApplication app(argc, argv);
+    TestCliToolkit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_cli_toolkit.moc"
