@@ -30,6 +30,7 @@ private slots:
     void pathLikeNamesAreCopiedAsNames();
     void sourceCutShortGivesZeros();
     void archiveIsNotItsOwnSource();
+    void readOnlyTargetTakesNothing();
 
 private:
     QString path(const QString &name) const { return dir->filePath(name); }
@@ -198,6 +199,22 @@ void TestImportFrom::archiveIsNotItsOwnSource()
                                         QStringLiteral("源IMG文件 ") + dir->path() + "/./a.img" +
                                             QStringLiteral(" 与目标相同")}));
     QCOMPARE(ReadFile(a), before);
+}
+
+void TestImportFrom::readOnlyTargetTakesNothing()
+{
+    const QString a = path("a.img"), b = path("b.img");
+    WriteArchive(a, 1, Target(false));
+    WriteArchive(b, 2, {{"new.dff", Pattern(1, 100)}});
+    const QByteArray before = ReadFile(a), beforeDir = ReadFile(DirPathFor(a));
+    IMGClass target, source;
+    QVERIFY(target.OpenArchive(a, IMGClass::OpenReadOnly));
+    QVERIFY(source.OpenArchive(b, IMGClass::OpenReadOnly));
+    SignalLog log(target);
+    target.ImportEntriesFrom(source, All(source));
+    QCOMPARE(log.errors(), QStringList{QStringLiteral("IMG文件 ") + a + QStringLiteral(" 以只读方式打开，不能修改")});
+    QCOMPARE(ReadFile(a), before);
+    QCOMPARE(ReadFile(DirPathFor(a)), beforeDir);
 }
 
 QTEST_GUILESS_MAIN(TestImportFrom)
