@@ -33,23 +33,36 @@ QVariant IMGTableModel::data(const QModelIndex &index, int role) const
 
     // Numbers go to the view as numbers: the delegate groups their digits in
     // the user's locale and the proxy compares them numerically.
-    const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
     switch (index.column()) {
-    case NameColumn: {
-        QString &name = names[size_t(index.row())];
-        if (name.isNull())
-            name = EntryName(entry);
-        return name;
-    }
+    case NameColumn:
+        return NameAt(index.row());
     case SizeColumn:
-        return qint64(entry.size) * SECTOR_SIZE / 1024;
+        return SizeKBAt(index.row());
     case NumberColumn:
         return index.row();
     case OffsetColumn:
-        return SectorToBytes(entry.offset);
+        return OffsetAt(index.row());
     default:
         return QVariant();
     }
+}
+
+const QString &IMGTableModel::NameAt(int row) const
+{
+    QString &name = names[size_t(row)];
+    if (name.isNull())
+        name = EntryName(entries[size_t(row)].entry);
+    return name;
+}
+
+qint64 IMGTableModel::SizeKBAt(int row) const
+{
+    return qint64(entries[size_t(row)].entry.size) * SECTOR_SIZE / 1024;
+}
+
+qint64 IMGTableModel::OffsetAt(int row) const
+{
+    return SectorToBytes(entries[size_t(row)].entry.offset);
 }
 
 QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int role) const
