@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 
-#include <cerrno>
 #include <vector>
 
 #include <fcntl.h>
@@ -36,58 +35,43 @@ QString ExportFileName(const QString &name)
     return safe;
 }
 
-// The output folder, held open so that every file is created relative to it
-// (the folder's path is not resolved again per entry), and the identities of the archive's own
-// files, so that an export never truncates one of them: not by name, not
-// through a symbolic link, not through a hard link.
-class ExportFolder
+// The archive's own files by device and inode number, taken once per export,
+// so that an output file never truncates one of them: not by name, not through
+// a symbolic link, not through a hard link.
+class OwnFiles
 {
 public:
-    ExportFolder(const QString &path, const QFile &img, const QFile *dir)
-        : fd(::open(QFile::encodeName(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))
+    OwnFiles(const QFile &img, const QFile *dir)
     {
         for (const QFile *own : {&img, dir}) {
             struct stat st = {};
-            if (!own)
-                continue;
-            if (own->isOpen() ? ::fstat(own->handle(), &st) == 0
-                              : !own->fileName().isEmpty() &&
-                                    ::stat(QFile::encodeName(own->fileName()).constData(), &st) == 0)
-                ownFiles.push_back({st.st_dev, st.st_ino});
+            if (own && (own->isOpen() ? ::fstat(own->handle(), &st) == 0
+                                      : !own->fileName().isEmpty() &&
+                                            ::stat(QFile::encodeName(own->fileName()).constData(), &st) == 0))
+                ids.push_back({st.st_dev, st.st_ino});
         }
     }
-    ~ExportFolder()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    ExportFolder(const ExportFolder &) = delete;
-    ExportFolder &operator=(const ExportFolder &) = delete;
 
-    bool IsOpen() const { return fd >= 0; }
-
-    // Opens `fileName` (a plain name, no separator) in the folder for writing,
-    // empty; -1 when it cannot be created or is one of the archive's own files.
-    int OpenFile(const QByteArray &fileName) const
+    // Opens `file` (its name set) for writing, empty; false when it cannot be
+    // created or is one of the archive's own files.
+    bool OpenForExport(QFile &file) const
     {
-        // A new file: nothing was there to follow or to overwrite.
-        int out =
-            ::openat(fd, fileName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (out >= 0 || errno != EEXIST)
-            return out;
-        // An existing file (through a link too) is overwritten, unless it is the archive's.
-        out = ::openat(fd, fileName.constData(), O_WRONLY | O_CLOEXEC);
+        // A new file: nothing was there to follow or to overwrite. One system call.
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return true;
+        // An existing file (also through a link) is overwritten, unless it is the archive's:
+        // opened without truncation, checked, and only then emptied.
+        const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_WRONLY | O_CLOEXEC);
         struct stat st = {};
-        if (out < 0)
-            return -1;
-        if (::fstat(out, &st) != 0 || IsOwn(st) || ::ftruncate(out, 0) != 0) {
-            ::close(out);
-            return -1;
+        if (fd < 0)
+            return false;
+        if (::fstat(fd, &st) != 0 || IsOwn(st) || ::ftruncate(fd, 0) != 0 ||
+            !file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return false;
         }
-        return out;
+        return true;
     }
-
-    void RemoveFile(const QByteArray &fileName) const { ::unlinkat(fd, fileName.constData(), 0); }
 
 private:
     struct FileId
@@ -98,14 +82,13 @@ private:
 
     bool IsOwn(const struct stat &st) const
     {
-        for (const FileId &own : ownFiles)
+        for (const FileId &own : ids)
             if (own.device == st.st_dev && own.inode == st.st_ino)
                 return true;
         return false;
     }
 
-    int fd;
-    std::vector<FileId> ownFiles;
+    std::vector<FileId> ids;
 };
 
 } // namespace
@@ -118,11 +101,7 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         return;
     }
 
-    const ExportFolder target(out.absolutePath(), imgFile, version == 1 ? &dirFile : nullptr);
-    if (!target.IsOpen()) {
-        emit ErrorOccoured({QStringLiteral("访问输出文件夹失败")});
-        return;
-    }
+    const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
     QElapsedTimer sinceEvents;
     QByteArray buffer; // used only where the system cannot copy in the kernel
     for (const QModelIndex &index : rows) {
@@ -139,16 +118,10 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         }
 
         const QString fileName = ExportFileName(name);
-        const QByteArray encodedName = QFile::encodeName(fileName);
-        const int fd = fileName.isEmpty() ? -1 : target.OpenFile(encodedName);
-        QFile file;
-        if (fd < 0 ||
-            !file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-            if (fd >= 0)
-                ::close(fd);
-            emit ErrorOccoured({QStringLiteral("创建 "),
-                                out.absoluteFilePath(fileName.isEmpty() ? name : fileName),
-                                QStringLiteral(" 失败")});
+        const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? name : fileName);
+        QFile file(outPath);
+        if (fileName.isEmpty() || !ownFiles.OpenForExport(file)) {
+            emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
             return;
         }
         const bool written = ArchiveIO::CopyRange(imgFile, SectorToBytes(entry.offset), file, 0,
@@ -156,8 +129,8 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
         file.close();
         if (!written) {
             // A cut-off file must not pass for the entry.
-            target.RemoveFile(encodedName);
-            ReportWriteFailure(out.absoluteFilePath(fileName));
+            file.remove();
+            ReportWriteFailure(outPath);
             return;
         }
     }
