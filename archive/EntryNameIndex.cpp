@@ -4,24 +4,24 @@
 
 void EntryNameIndex::Reserve(size_t count)
 {
-    // At most half full: a probe then stops after about two slots.
+    // At most half full: a probe then stops after about two table.
     size_t capacity = 16;
     while (capacity < 2 * count)
         capacity *= 2;
-    if (capacity > slots.size())
+    if (capacity > table.size())
         Grow(capacity);
 }
 
 void EntryNameIndex::Clear()
 {
-    std::fill(slots.begin(), slots.end(), Slot());
+    std::fill(table.begin(), table.end(), Slot());
     used = 0;
 }
 
 void EntryNameIndex::Grow(size_t capacity)
 {
     std::vector<Slot> old(capacity);
-    old.swap(slots);
+    old.swap(table);
     mask = capacity - 1;
     used = 0;
     for (const Slot &slot : old)
@@ -31,38 +31,38 @@ void EntryNameIndex::Grow(size_t capacity)
 
 void EntryNameIndex::Insert(quint32 hash, int position)
 {
-    if (2 * (used + 1) > slots.size())
+    if (2 * (used + 1) > table.size())
         Reserve(used + 1);
     size_t i = Home(hash);
-    while (slots[i].positionPlusOne != 0)
+    while (table[i].positionPlusOne != 0)
         i = (i + 1) & mask;
-    slots[i] = {hash, quint32(position) + 1};
+    table[i] = {hash, quint32(position) + 1};
     ++used;
 }
 
 void EntryNameIndex::Erase(quint32 hash, int position)
 {
-    if (slots.empty())
+    if (table.empty())
         return;
     size_t i = Home(hash);
     for (;; i = (i + 1) & mask) {
-        if (slots[i].positionPlusOne == 0)
+        if (table[i].positionPlusOne == 0)
             return;
-        if (slots[i].hash == hash && slots[i].positionPlusOne == quint32(position) + 1)
+        if (table[i].hash == hash && table[i].positionPlusOne == quint32(position) + 1)
             break;
     }
-    // Backward shift: move later slots of the run into the hole when their home
+    // Backward shift: move later table of the run into the hole when their home
     // lies at or before it, so no probe ever stops at a hole.
     size_t hole = i;
-    for (size_t j = (hole + 1) & mask; slots[j].positionPlusOne != 0; j = (j + 1) & mask) {
-        const size_t home = Home(slots[j].hash);
+    for (size_t j = (hole + 1) & mask; table[j].positionPlusOne != 0; j = (j + 1) & mask) {
+        const size_t home = Home(table[j].hash);
         // Whether `home` lies cyclically in (hole, j]: then the slot stays.
         const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
         if (!stays) {
-            slots[hole] = slots[j];
+            table[hole] = table[j];
             hole = j;
         }
     }
-    slots[hole] = Slot();
+    table[hole] = Slot();
     --used;
 }

@@ -23,10 +23,10 @@ public:
     // particular order; `visit` returns false to stop early.
     template <class Visit> void ForEach(quint32 hash, Visit visit) const
     {
-        if (slots.empty())
+        if (table.empty())
             return;
         for (size_t i = Home(hash);; i = (i + 1) & mask) {
-            const Slot &slot = slots[i];
+            const Slot &slot = table[i];
             if (slot.positionPlusOne == 0)
                 return;
             if (slot.hash == hash && !visit(int(slot.positionPlusOne - 1)))
@@ -46,7 +46,7 @@ private:
     size_t Home(quint32 hash) const { return size_t(hash ^ (hash >> 15)) & mask; }
     void Grow(size_t capacity);
 
-    std::vector<Slot> slots;
+    std::vector<Slot> table;
     size_t mask = 0;
     size_t used = 0;
 };
