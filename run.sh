@@ -6,6 +6,10 @@ source "$here/tools/deps.sh"
 ostrevale_install_deps
 
 build="$here/build/release"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREVALE_BUILD_TESTS=OFF >/dev/null
+# A folder configured before (by hand, as the README's "From source" does) keeps the
+# generator it was made with; CMake refuses to switch it.
+generator=(-G Ninja)
+[ -f "$build/CMakeCache.txt" ] && generator=()
+cmake -S "$here" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DOSTREVALE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 exec "$build/app/ostrevale" "$@"

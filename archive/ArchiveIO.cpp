@@ -1,5 +1,7 @@
 #include "archive/ArchiveIO.h"
 
+#include "archive/FileIdentity.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -12,97 +14,13 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #ifdef OSTREVALE_FAULT_INJECTION
-namespace FaultInjection {
-namespace {
+#include "archive/FaultInjection.h"
 
-struct Plan
-{
-    bool loaded = false;
-    Step failKind = Step::Any;
-    int failAt = 0;     // 0: never
-    int crashAfter = 0; // 0: never
-    int steps = 0;
-    int stepsOfKind[6] = {};
-};
-
-Plan &CurrentPlan()
-{
-    static Plan plan;
-    if (!plan.loaded) {
-        plan.loaded = true;
-        const QByteArray fail = qgetenv("OSTREVALE_FAIL_STEP");
-        const int colon = fail.indexOf(':');
-        if (colon > 0) {
-            const QByteArray kind = fail.left(colon);
-            plan.failAt = fail.mid(colon + 1).toInt();
-            plan.failKind = kind == "write"    ? Step::Write
-                            : kind == "resize" ? Step::Resize
-                            : kind == "rename" ? Step::Rename
-                            : kind == "remove" ? Step::Remove
-                            : kind == "open"   ? Step::Open
-                                               : Step::Any;
-        }
-        plan.crashAfter = qgetenv("OSTREVALE_CRASH_AFTER_STEP").toInt();
-    }
-    return plan;
-}
-
-} // namespace
-
-void Reset()
-{
-    CurrentPlan() = Plan();
-    CurrentPlan().loaded = true;
-}
-
-void FailAt(Step kind, int n)
-{
-    Plan &plan = CurrentPlan();
-    plan.failKind = kind;
-    plan.failAt = n;
-}
-
-void CrashAfter(int n)
-{
-    CurrentPlan().crashAfter = n;
-}
-
-int StepsTaken()
-{
-    return CurrentPlan().steps;
-}
-
-// Called before a changing step: false when the step is to fail.
-bool BeforeStep(Step kind)
-{
-    Plan &plan = CurrentPlan();
-    const int ofKind = ++plan.stepsOfKind[int(kind)];
-    if (kind == Step::Open)
-        return !(plan.failKind == Step::Open && ofKind == plan.failAt);
-    ++plan.steps;
-    if (plan.failAt > 0) {
-        const int n = plan.failKind == Step::Any ? plan.steps : ofKind;
-        if ((plan.failKind == Step::Any || plan.failKind == kind) && n == plan.failAt)
-            return false;
-    }
-    return true;
-}
-
-// Called after a changing step: ends the process like a sudden kill.
-void AfterStep()
-{
-    const Plan &plan = CurrentPlan();
-    if (plan.crashAfter > 0 && plan.steps >= plan.crashAfter) {
-        std::fflush(nullptr);
-        ::_exit(CrashExitCode);
-    }
-}
-
-} // namespace FaultInjection
 #define FAULT_BEFORE(kind)                                                                                   \
     do {                                                                                                     \
         if (!FaultInjection::BeforeStep(FaultInjection::Step::kind))                                         \
@@ -141,6 +59,34 @@ bool Open(QFile &file, QIODevice::OpenMode mode)
 {
     FAULT_BEFORE(Open);
     return file.open(mode);
+}
+
+bool CreateReplacement(QFile &file, const QString &path, const QString &original)
+{
+    FAULT_BEFORE(Open);
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    struct stat old;
+    const bool hasOriginal = ::stat(QFile::encodeName(original).constData(), &old) == 0;
+    // What a stopped run left under this name is litter (or a link someone put there).
+    ::unlink(name.constData());
+    // Owner-only at most until the original's owner and mode are on it.
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          hasOriginal ? mode_t(old.st_mode & 0600) : mode_t(0666));
+    if (fd < 0)
+        return false;
+    if ((hasOriginal && !FileIdentity::CopyTo(original, fd)) ||
+        !file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(name.constData());
+        return false;
+    }
+    return true;
+#else
+    Q_UNUSED(original);
+    file.setFileName(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+#endif
 }
 
 bool Seek(QFile &file, qint64 position)

@@ -12,6 +12,12 @@ namespace ArchiveIO {
 
 // Opens one of the archive's own files (or a temporary beside them).
 bool Open(QFile &file, QIODevice::OpenMode mode);
+// Creates `path` as the new file that is to replace `original` (a file beside it),
+// open write-only and unbuffered: exclusively (a leftover of that name is removed
+// first, a link there is never followed), never readable by others meanwhile, and
+// with the owner, group, extended attributes and mode of `original`
+// (FileIdentity::CopyTo). False, and nothing left, when any of that fails.
+bool CreateReplacement(QFile &file, const QString &path, const QString &original);
 bool Seek(QFile &file, qint64 position);
 // Writes all `size` bytes at the current position, or reports failure.
 bool Write(QFile &file, const char *data, qint64 size);
@@ -49,23 +55,7 @@ bool SyncFolderOf(const QString &path);
 
 } // namespace ArchiveIO
 
+// Tests reach the fault points through this header, as before the planner had a file of its own.
 #ifdef OSTREVALE_FAULT_INJECTION
-// Test-only: makes a chosen changing step fail, or ends the process right
-// after it, to prove the engine's write order. The plan is read from the
-// environment on first use (OSTREVALE_FAIL_STEP="kind:n", kind one of
-// write, resize, rename, remove, open, any; OSTREVALE_CRASH_AFTER_STEP="n") and
-// can be set directly by in-process tests. Opening (kind open) can be made to
-// fail like a write-protected file or folder; it changes nothing, so it is not
-// counted among the steps of kind any and ends no process.
-namespace FaultInjection {
-
-enum class Step { Any, Write, Resize, Rename, Remove, Open };
-
-void Reset();                  // forget every plan and count
-void FailAt(Step kind, int n); // the n-th step of that kind (1-based) fails
-void CrashAfter(int n);        // _exit(CrashExitCode) after the n-th step of any kind
-int StepsTaken();              // changing steps so far, successful or not
-constexpr int CrashExitCode = 86;
-
-} // namespace FaultInjection
+#include "archive/FaultInjection.h"
 #endif

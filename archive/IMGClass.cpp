@@ -1,6 +1,9 @@
 #include "archive/IMGClass.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/FileIdentity.h"
+#include "archive/FileReplacement.h"
 
 #include <QFileInfo>
 #include <QMetaMethod>
@@ -11,20 +14,11 @@
 namespace {
 
 constexpr QIODevice::OpenMode kArchiveMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+constexpr QIODevice::OpenMode kReadOnlyMode = QIODevice::ReadOnly | QIODevice::Unbuffered;
 // Directories are read in blocks of this many records.
 constexpr quint32 kRecordsPerRead = 4096;
 
 const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
-
-// "VER" followed by anything but "2" (e.g. "VER3", "VERF"), and the plain
-// header of the version 3 container (52 2A 4E A9).
-bool IsForeignArchiveMagic(const char *magic)
-{
-    if (std::equal(magic, magic + 3, kVer2Magic))
-        return magic[3] != '2';
-    const char ver3[4] = {0x52, 0x2A, 0x4E, char(0xA9)};
-    return std::equal(magic, magic + 4, ver3);
-}
 
 } // namespace
 
@@ -37,32 +31,82 @@ IMGClass::~IMGClass() = default;
 
 QString IMGClass::ImgFileName() const
 {
-    return imgFile.fileName();
+    return archivePath;
 }
 
 bool IMGClass::OpenArchive(const QString &path)
 {
-    imgFile.setFileName(path);
-    if (!ArchiveIO::Open(imgFile, kArchiveMode)) {
-        emit ErrorOccoured({QStringLiteral("打开 "), path, QStringLiteral(" 失败")});
+    return OpenArchive(path, OpenForChanges);
+}
+
+bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
+{
+    archivePath = path;
+    readOnly = mode == OpenReadOnly;
+    unfinishedReplacement = false;
+    ArchiveFormat format = ArchiveFormat::Of(path);
+    // Refused before anything is opened: opening for changes would create the file.
+    if (format.kind == ArchiveFormat::OneFileForBoth) {
+        ReportOneFileForBoth(path, format.pairedImg);
         return false;
     }
 
-    char magic[4] = {};
-    const bool hasMagic = imgFile.read(magic, 4) == 4;
-    const bool isVer2 = hasMagic && std::equal(magic, magic + 4, kVer2Magic);
+    // A failed opening leaves the object closed, its files and lock released.
+    const auto closeAgain = [&] {
+        directory.clear();
+        dirFile.close();
+        imgFile.close();
+        imgFile.setFileName(path);
+        lock.Release();
+    };
+    const auto failOpening = [&](const QString &failedPath) {
+        closeAgain();
+        emit ErrorOccoured({QStringLiteral("打开 "), failedPath, QStringLiteral(" 失败")});
+        return false;
+    };
+    if (readOnly) {
+        imgFile.setFileName(format.dataFile);
+        // Never opened to read when it is no plain file: a pipe would wait for a writer.
+        if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable ||
+            !ArchiveIO::Open(imgFile, kReadOnlyMode))
+            return failOpening(path);
+        unfinishedReplacement = format.unfinished;
+    } else {
+        imgFile.setFileName(path);
+        if (!ArchiveIO::Open(imgFile, kArchiveMode))
+            return failOpening(path);
+        // Locked before anything is read or completed: the holder may be writing.
+        if (lock.Take(imgFile) == ArchiveLock::HeldElsewhere) {
+            imgFile.close();
+            ReportFileInUse(path);
+            return false;
+        }
+        // A data file whose replacement stopped half way is completed first.
+        if (!FileReplacement::FinishJournal(format.imgTarget))
+            return failOpening(path);
+        format = ArchiveFormat::Of(path); // as the files stand now
+        if (format.kind == ArchiveFormat::OneFileForBoth) {
+            closeAgain();
+            ReportOneFileForBoth(path, format.pairedImg);
+            return false;
+        }
+    }
+    // Not a plain file this process can read (a folder, a pipe, a device).
+    if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable)
+        return failOpening(path);
+    imgTarget = format.imgTarget;
+    dirTarget.clear();
 
-    if (isVer2) {
+    if (format.kind == ArchiveFormat::Version2) {
         char countBytes[4] = {};
         const qint64 fileSize = imgFile.size();
-        const bool countRead = imgFile.read(countBytes, 4) == 4;
+        const bool countRead = ArchiveIO::Seek(imgFile, 4) && imgFile.read(countBytes, 4) == 4;
         const quint32 count = ReadUInt32LE(countBytes);
         // A count that claims more records than the file holds is refused before
         // anything is reserved or read: a truncated or hostile header.
         if (!countRead || VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(count) > fileSize ||
             !ReadDirectory(imgFile, VER2_HEADER_SIZE, count)) {
-            directory.clear();
-            imgFile.close();
+            closeAgain();
             emit ErrorOccoured({QStringLiteral("IMG目录 "), path, QStringLiteral(" 大小不合法")});
             return false;
         }
@@ -72,51 +116,52 @@ bool IMGClass::OpenArchive(const QString &path)
         return true;
     }
 
-    const QString dirPath = DirPathFor(path);
     // Other containers of this family also live in files named .img. Without a
     // directory beside it, such a file is not taken for an empty version 1
     // archive: that would create a stray .dir and let an import append to a
     // file this program cannot read.
-    if (hasMagic && IsForeignArchiveMagic(magic) && !QFileInfo::exists(dirPath)) {
-        imgFile.close();
+    if (format.kind == ArchiveFormat::Foreign) {
+        closeAgain();
         emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 格式不受支持")});
         return false;
     }
-
-    // A rebuild that was stopped between its two swaps left the new directory
-    // beside the new data file: finish it, so data and directory belong together.
-    const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
-    if (QFileInfo(dirTemp).isFile() && !QFileInfo::exists(path + QStringLiteral(".rebuilding"))) {
-        if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
-            imgFile.close();
-            emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
-            return false;
-        }
-    }
-
-    // A directory that was being written when the process stopped never
-    // replaced the real one; it is only litter now.
-    const QString dirNext = NextDirectoryFileName(dirPath);
-    if (QFileInfo(dirNext).isFile())
-        ArchiveIO::RemoveFile(dirNext);
-
-    dirFile.setFileName(dirPath);
-    if (!ArchiveIO::Open(dirFile, kArchiveMode)) {
-        imgFile.close();
-        emit ErrorOccoured({QStringLiteral("打开 "), dirPath, QStringLiteral(" 失败")});
-        return false;
-    }
+    if (!OpenVER1Directory(format))
+        return failOpening(format.dirPath);
     const qint64 dirSize = dirFile.size();
     if (dirSize % DIRECTORY_RECORD_SIZE != 0 || dirSize / DIRECTORY_RECORD_SIZE > qint64(UINT_MAX) ||
         !ReadDirectory(dirFile, 0, quint32(dirSize / DIRECTORY_RECORD_SIZE))) {
-        directory.clear();
-        dirFile.close();
-        imgFile.close();
-        emit ErrorOccoured({QStringLiteral("IMG目录 "), dirPath, QStringLiteral(" 大小不合法")});
+        closeAgain();
+        emit ErrorOccoured({QStringLiteral("IMG目录 "), format.dirPath, QStringLiteral(" 大小不合法")});
         return false;
     }
     version = 1;
     emit IMGDirectoryChanged(directory);
+    return true;
+}
+
+bool IMGClass::OpenVER1Directory(const ArchiveFormat &format)
+{
+    if (readOnly) {
+        dirFile.setFileName(format.directoryFile);
+        return ArchiveIO::Open(dirFile, kReadOnlyMode);
+    }
+    // A rebuild that was stopped between its two swaps left the new directory
+    // beside the new data file: finish it, so data and directory belong together.
+    if (!format.waitingDirectory.isEmpty() &&
+        !FileReplacement::Commit(format.waitingDirectory, format.dirTarget, false))
+        return false;
+    if (!FileReplacement::FinishJournal(format.dirTarget))
+        return false;
+    // A directory that was being written when the process stopped never
+    // replaced the real one; it is only litter now.
+    const QString dirNext = NextDirectoryOf(format.dirTarget);
+    if (QFileInfo(dirNext).isFile())
+        ArchiveIO::RemoveFile(dirNext);
+
+    dirFile.setFileName(format.dirPath);
+    if (!ArchiveIO::Open(dirFile, kArchiveMode))
+        return false;
+    dirTarget = FileIdentity::ResolvedPath(format.dirPath); // it exists now
     return true;
 }
 
@@ -146,8 +191,11 @@ bool IMGClass::ReadDirectory(QFile &file, qint64 position, quint32 count)
 void IMGClass::UpdateFreeDirectorySlots()
 {
     if (directory.empty()) {
-        // An empty version 2 archive is its header sector alone.
-        imgFile.resize(SECTOR_SIZE);
+        // An empty version 2 archive is its header sector alone. Best effort, and
+        // never on a read-only opening: a file left shorter only means that the
+        // first import's data begins at sector 1 all the same.
+        if (!readOnly && imgFile.size() != SECTOR_SIZE)
+            ArchiveIO::Resize(imgFile, SECTOR_SIZE);
         freeDirectorySlots = 63;
         return;
     }
@@ -162,6 +210,9 @@ void IMGClass::CloseArchive()
 {
     imgFile.close();
     dirFile.close();
+    lock.Release();
+    readOnly = false;
+    unfinishedReplacement = false;
     version = 0;
     directory.clear();
     nameIndex.clear();
@@ -170,7 +221,13 @@ void IMGClass::CloseArchive()
 
 bool IMGClass::CreateArchive(const QString &path, int newVersion)
 {
+    if (version != 0 && RefusesChanges())
+        return false;
     const QString dirPath = DirPathFor(path);
+    if (newVersion == 1 && (NamesItsOwnDirectory(path) || FileIdentity::SameFile(path, dirPath))) {
+        ReportOneFileForBoth(path, QString());
+        return false;
+    }
     const bool imgExisted = QFileInfo::exists(path);
     QFile img(path);
     QFile dir(dirPath);
@@ -179,6 +236,14 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
     // whatever stood at these paths as it was.
     if (!ArchiveIO::Open(img, QIODevice::ReadWrite)) {
         emit ErrorOccoured({QStringLiteral("创建 "), path, QStringLiteral(" 失败")});
+        return false;
+    }
+    // Emptying an archive that another opener holds would pull its files from under
+    // it; the archive this object holds itself (New over the open one) is its own.
+    ArchiveLock probe;
+    if (!lock.IsOn(img) && probe.Take(img) == ArchiveLock::HeldElsewhere) {
+        img.close();
+        ReportFileInUse(path);
         return false;
     }
     if (newVersion == 1 && !ArchiveIO::Open(dir, QIODevice::ReadWrite)) {
@@ -235,12 +300,9 @@ bool IMGClass::WriteVER2Directory(QFile &file)
 
 bool IMGClass::WriteDirectoryBack()
 {
+    if (readOnly)
+        return false;
     return version == 1 ? ReplaceVER1Directory() : WriteVER2Directory(imgFile);
-}
-
-QString IMGClass::NextDirectoryFileName(const QString &dirPath)
-{
-    return dirPath + QStringLiteral(".writing");
 }
 
 bool IMGClass::ReplaceVER1Directory()
@@ -248,16 +310,13 @@ bool IMGClass::ReplaceVER1Directory()
     // Rewritten in place, a shorter directory would first stand in front of the
     // stale tail of the longer one, and a torn write could leave a length that is
     // no multiple of 32. So the new directory is written whole beside the old one
-    // and renamed over it: the .dir file is always wholly old or wholly new.
-    const QString dirPath = dirFile.fileName();
-    const QString next = NextDirectoryFileName(dirPath);
-    QFile nextFile(next);
-    // A folder that takes no new files, or a .dir that is a link a rename would
-    // replace by a plain file: the old way, in place, is all there is.
-    if (QFileInfo(dirPath).isSymLink() ||
-        !ArchiveIO::Open(nextFile, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    // (beside the link's target) and put in its place (FileReplacement): the .dir
+    // file is always wholly old or wholly new.
+    const QString next = NextDirectoryOf(dirTarget);
+    QFile nextFile;
+    // A folder that takes no new files: the old way, in place, is all there is.
+    if (!ArchiveIO::CreateReplacement(nextFile, next, dirTarget))
         return WriteVER1Directory(dirFile) && ArchiveIO::Sync(dirFile);
-    nextFile.setPermissions(dirFile.permissions());
     if (!WriteVER1Directory(nextFile) || !ArchiveIO::Sync(nextFile)) {
         nextFile.close();
         ArchiveIO::RemoveFile(next);
@@ -266,10 +325,8 @@ bool IMGClass::ReplaceVER1Directory()
     nextFile.close();
     // Closed first: some systems refuse to replace a file that is open.
     dirFile.close();
-    const bool replaced = ArchiveIO::ReplaceFile(next, dirPath);
-    if (replaced)
-        ArchiveIO::SyncFolderOf(dirPath);
-    else
+    const bool replaced = FileReplacement::Commit(next, dirTarget, false);
+    if (!replaced && QFileInfo::exists(next))
         ArchiveIO::RemoveFile(next);
     const bool reopened = ArchiveIO::Open(dirFile, kArchiveMode);
     return replaced && reopened;
@@ -284,7 +341,7 @@ void IMGClass::BeginDirectoryChange()
 {
     committedDirectory = directory;
     committedFreeSlots = freeDirectorySlots;
-    ForgetLowestEntries();
+    room.Forget();
 }
 
 bool IMGClass::CommitDirectoryChange(bool dataWritten, QString *failedPath)
@@ -309,12 +366,34 @@ void IMGClass::RestoreCommittedDirectory()
     directory = committedDirectory;
     freeDirectorySlots = committedFreeSlots;
     RebuildNameIndex();
-    ForgetLowestEntries();
+    room.Forget();
     if (version == 2)
-        UpdateRoomFromLowest();
+        room.RecountFreeSlots();
     // A failed write may have left part of the new directory behind: put the old one back
     // (it only points at data that was on the disk before the operation began).
     WriteDirectoryBack();
+}
+
+bool IMGClass::RefusesChanges()
+{
+    if (!readOnly)
+        return false;
+    emit ErrorOccoured({QStringLiteral("IMG文件 "), archivePath, QStringLiteral(" 以只读方式打开，不能修改")});
+    return true;
+}
+
+void IMGClass::ReportFileInUse(const QString &path)
+{
+    emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 正被另一个程序使用")});
+}
+
+void IMGClass::ReportOneFileForBoth(const QString &path, const QString &pairedImg)
+{
+    if (pairedImg.isEmpty())
+        emit ErrorOccoured(
+            {QStringLiteral("IMG文件 "), path, QStringLiteral(" 不能同时作为数据文件和目录文件")});
+    else
+        emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 是目录文件，请打开 "), pairedImg});
 }
 
 void IMGClass::ReportWriteFailure(const QString &path)
@@ -374,4 +453,21 @@ int IMGClass::FindEntry(const QByteArray &utf8Name) const
     IMGDirectoryEntry probe;
     std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
     return FindEntry(probe, NameHash(probe.name));
+}
+
+std::vector<int> IMGClass::FindEntries(const QByteArray &utf8Name) const
+{
+    std::vector<int> found;
+    // A zero byte would end the stored name early: no entry has such a name.
+    if (utf8Name.size() > ENTRY_NAME_FIELD_SIZE || utf8Name.contains('\0'))
+        return found;
+    IMGDirectoryEntry probe;
+    std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
+    const auto range = nameIndex.equal_range(NameHash(probe.name));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (SameEntryName(directory[size_t(it->second)].entry, probe))
+            found.push_back(it->second);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }

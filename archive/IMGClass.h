@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/DirectoryRoom.h"
+#include "archive/ArchiveLock.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -10,8 +12,9 @@
 
 #include <initializer_list>
 #include <unordered_map>
-#include <utility>
 #include <vector>
+
+struct ArchiveFormat;
 
 // The archive object: holds one open archive, its files and its directory, and
 // performs every operation on it. It never talks to the user; progress, new
@@ -25,14 +28,29 @@ public:
     explicit IMGClass(QObject *parent = nullptr);
     ~IMGClass() override;
 
+    // OpenForChanges locks the archive for as long as it is open (a second
+    // opener for changes is refused) and completes a replacement that a stopped
+    // process left half way. OpenReadOnly takes no lock, writes nothing, and
+    // refuses every changing operation; it reads a half-done replacement as the
+    // next opening for changes will complete it (ReadsUnfinishedReplacement).
+    enum OpenMode { OpenForChanges, OpenReadOnly };
+
     bool OpenArchive(const QString &path);
+    bool OpenArchive(const QString &path, OpenMode mode);
     void CloseArchive();
     bool CreateArchive(const QString &path, int version);
     QString ImgFileName() const;
+    bool IsReadOnly() const { return readOnly; }
+    // After a read-only opening: a rebuild or directory write had stopped half way,
+    // and the archive was read as the next opening for changes will complete it.
+    bool ReadsUnfinishedReplacement() const { return unfinishedReplacement; }
 
     void ImportFiles(const QStringList &paths);
     void ExportEntries(const QString &folder, const QModelIndexList &rows);
     void DeleteEntries(const QModelIndexList &rows);
+    // The same, with entries named by their directory positions (the rows of the table's model).
+    void ExportEntries(const QString &folder, const std::vector<int> &rows);
+    void DeleteEntries(const std::vector<int> &rows);
     void Rebuild();
     // Gives entry `row` a new name under the import's name rules; false after an error.
     bool RenameEntry(int row, const QString &newName);
@@ -43,6 +61,8 @@ public:
 
     // Position of the first entry with the same name (ASCII case ignored), or -1.
     int FindEntry(const QByteArray &utf8Name) const;
+    // Positions of every entry with that name (ASCII case ignored), in directory order.
+    std::vector<int> FindEntries(const QByteArray &utf8Name) const;
 
     QFile imgFile;
     QFile dirFile;
@@ -59,15 +79,21 @@ signals:
     void ErrorOccoured(std::initializer_list<QString> args);
 
 private:
+    static std::vector<int> RowPositions(const QModelIndexList &rows);
+
     void UpdateFreeDirectorySlots();
-    bool MoveLowestEntryToEnd();
+
+    bool OpenVER1Directory(const ArchiveFormat &format);
+    // True (after saying so) when the archive is open read-only and may not change.
+    bool RefusesChanges();
+    void ReportFileInUse(const QString &path);
+    void ReportOneFileForBoth(const QString &path, const QString &pairedImg);
 
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
     // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
     // Version 1: the new directory file replaces the old one in a single rename.
     bool ReplaceVER1Directory();
-    static QString NextDirectoryFileName(const QString &dirPath);
     QString DirectoryFileName() const;
     void ReportWriteFailure(const QString &path);
     // Hands a copy of the directory to whoever listens (no copy when nobody does).
@@ -86,20 +112,19 @@ private:
     void RestoreCommittedDirectory();
     bool ImportOne(const QByteArray &utf8Name, const QByteArray &data, bool *dataWritten);
 
-    // Version 2 room: the directory must end before the lowest entry data.
-    int LowestEntry();
-    void NoteEntryOffset(int position);
-    void ForgetLowestEntries();
-    bool DirectoryFitsBeforeData();
-    void UpdateRoomFromLowest();
-    bool MakeDirectoryRoom(bool duringImport, bool *dataWritten);
-    bool MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten);
-    bool NextFreeSector(qint64 entryCount, quint32 *sector) const;
+    // The path given to OpenArchive, and the files it names with every link resolved:
+    // replacements and temporaries go to the targets, never over a link.
+    QString archivePath;
+    QString imgTarget;
+    QString dirTarget;
+    bool readOnly = false;
+    bool unfinishedReplacement = false;
+    ArchiveLock lock;
 
     std::unordered_multimap<quint32, int> nameIndex;
     std::vector<IMGDirectoryEntryWrap> committedDirectory;
     int committedFreeSlots = 0;
-    // Min-heap of (offset, position); stale pairs are dropped when they surface.
-    std::vector<std::pair<quint32, int>> lowestEntries;
-    bool lowestEntriesBuilt = false;
+    // Version 2: keeps the directory ending before the lowest entry data.
+    DirectoryRoom room{imgFile, directory, committedDirectory, freeDirectorySlots,
+                       [this] { AnnounceDirectory(); }};
 };

@@ -5,15 +5,20 @@
 
 void IMGClass::DeleteEntries(const QModelIndexList &rows)
 {
-    if (version == 0)
+    DeleteEntries(RowPositions(rows));
+}
+
+void IMGClass::DeleteEntries(const std::vector<int> &rows)
+{
+    if (version == 0 || RefusesChanges())
         return;
 
     BeginDirectoryChange();
     // Rows name positions in the directory as it was before the call.
     std::vector<char> doomed(directory.size(), 0);
-    for (const QModelIndex &index : rows) {
-        if (index.row() >= 0 && size_t(index.row()) < directory.size())
-            doomed[size_t(index.row())] = 1;
+    for (int row : rows) {
+        if (row >= 0 && size_t(row) < directory.size())
+            doomed[size_t(row)] = 1;
     }
     size_t kept = 0;
     for (size_t i = 0; i < directory.size(); ++i) {
@@ -23,7 +28,7 @@ void IMGClass::DeleteEntries(const QModelIndexList &rows)
     const int removed = int(directory.size() - kept);
     directory.resize(kept);
     RebuildNameIndex();
-    ForgetLowestEntries();
+    room.Forget();
 
     bool dataWritten = false;
     bool done = true;
@@ -32,7 +37,7 @@ void IMGClass::DeleteEntries(const QModelIndexList &rows)
         if (directory.empty()) {
             // Saturating: the room before may already have been the largest count held.
             freeDirectorySlots = int(std::min<qint64>(qint64(freeDirectorySlots) + removed, INT_MAX));
-        } else if (!MakeDirectoryRoom(false, &dataWritten)) {
+        } else if (!room.MakeRoom(DirectoryRoom::MovedRecords::WrittenWithDirectory, &dataWritten)) {
             // Only an archive whose directory already lay over entry data gets here.
             failedPath = imgFile.fileName();
             RestoreCommittedDirectory();

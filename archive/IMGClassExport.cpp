@@ -93,7 +93,21 @@ private:
 
 } // namespace
 
+std::vector<int> IMGClass::RowPositions(const QModelIndexList &rows)
+{
+    std::vector<int> positions;
+    positions.reserve(size_t(rows.size()));
+    for (const QModelIndex &index : rows)
+        positions.push_back(index.row()); // -1 for an invalid index: skipped like any position out of range
+    return positions;
+}
+
 void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
+{
+    ExportEntries(folder, RowPositions(rows));
+}
+
+void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows)
 {
     QDir out = QDir::current();
     if (!out.cd(folder)) {
@@ -104,10 +118,10 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
     const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
     QElapsedTimer sinceEvents;
     QByteArray buffer; // used only where the system cannot copy in the kernel
-    for (const QModelIndex &index : rows) {
-        if (index.row() < 0 || size_t(index.row()) >= directory.size())
+    for (int row : rows) {
+        if (row < 0 || size_t(row) >= directory.size())
             continue;
-        const IMGDirectoryEntry entry = directory[size_t(index.row())].entry;
+        const IMGDirectoryEntry entry = directory[size_t(row)].entry;
         const QString name = EntryName(entry);
 
         emit ExportingFileName(name);

@@ -21,7 +21,7 @@ struct ImportFailure
 
 void IMGClass::ImportFiles(const QStringList &paths)
 {
-    if (paths.isEmpty() || version == 0)
+    if (paths.isEmpty() || version == 0 || RefusesChanges())
         return;
 
     BeginDirectoryChange();
@@ -84,7 +84,7 @@ bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, boo
 
     const int existing = FindEntry(wrap.entry, wrap.nameHash);
     const qint64 count = qint64(directory.size()) + (existing < 0 ? 1 : 0);
-    if (!NextFreeSector(count, &wrap.entry.offset))
+    if (!room.NextFreeSector(version, count, &wrap.entry.offset))
         return false;
 
     // The data goes to the end of the file first; only then does a record point at it.
@@ -101,22 +101,22 @@ bool IMGClass::ImportOne(const QByteArray &utf8Name, const QByteArray &data, boo
         // Same name, ASCII case aside: the entry keeps its place and takes the new data.
         const IMGDirectoryEntryWrap previous = directory[size_t(existing)];
         directory[size_t(existing)] = wrap;
-        NoteEntryOffset(existing);
-        if (version == 2 && !MakeDirectoryRoom(true, dataWritten)) {
+        room.NoteOffset(existing);
+        if (version == 2 && !room.MakeRoom(DirectoryRoom::MovedRecords::WrittenAtOnce, dataWritten)) {
             directory[size_t(existing)] = previous;
-            NoteEntryOffset(existing);
-            UpdateRoomFromLowest();
+            room.NoteOffset(existing);
+            room.RecountFreeSlots();
             return false;
         }
         return true;
     }
 
     AppendEntry(wrap);
-    NoteEntryOffset(int(directory.size()) - 1);
-    if (version == 2 && !MakeDirectoryRoom(true, dataWritten)) {
+    room.NoteOffset(int(directory.size()) - 1);
+    if (version == 2 && !room.MakeRoom(DirectoryRoom::MovedRecords::WrittenAtOnce, dataWritten)) {
         // No room could be made for its record: the entry is not added.
         RemoveLastEntry();
-        UpdateRoomFromLowest();
+        room.RecountFreeSlots();
         return false;
     }
     return true;

@@ -1,45 +1,50 @@
 #include "archive/IMGClass.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/FileIdentity.h"
+#include "archive/FileReplacement.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <utility>
 
 namespace {
 
-constexpr QIODevice::OpenMode kTemporaryMode =
-    QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
 // The most bytes copied in one piece when neighbouring entries are joined.
 constexpr qint64 kCopyRangeBytes = 8 * 1024 * 1024;
 
 } // namespace
 
 // Copies every entry, in directory order and without gaps, into temporary files
-// beside the archive and then renames them over the archive's files. Until the
-// first rename the archive is untouched; a version 1 archive whose second rename
-// did not happen is completed by the next OpenArchive (the lone .dir.rebuilding).
+// beside the archive's files (beside the targets of links) and then puts them in
+// their place (FileReplacement: a rename, or for a file with further names a
+// journal copied in place). Until the data file is committed the archive is
+// untouched; a version 1 archive whose directory did not follow is completed by
+// the next OpenArchive (the lone .dir.rebuilding).
 void IMGClass::Rebuild()
 {
-    if (version == 0)
+    if (version == 0 || RefusesChanges())
         return;
 
-    const QString imgPath = imgFile.fileName();
+    const QString imgPath = archivePath;
     const QString dirPath = dirFile.fileName();
-    const QString imgTemp = imgPath + QStringLiteral(".rebuilding");
-    const QString dirTemp = dirPath + QStringLiteral(".rebuilding");
+    const QString imgTemp = RebuildTemporaryOf(imgTarget);
+    const QString dirTemp = RebuildTemporaryOf(dirTarget);
     const qint64 count = qint64(directory.size());
     // Version 2 keeps two spare sectors behind its directory for later growth.
     const quint32 firstSector =
         version == 1 ? 1u : BytesToSectors(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * count) + 2;
 
-    QFile newImg(imgTemp);
-    QFile newDir(dirTemp);
-    if (!ArchiveIO::Open(newImg, kTemporaryMode)) {
+    // Created with the owner, mode and extended attributes of the files they replace.
+    QFile newImg;
+    QFile newDir;
+    if (!ArchiveIO::CreateReplacement(newImg, imgTemp, imgTarget)) {
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
         return;
     }
-    if (version == 1 && !ArchiveIO::Open(newDir, kTemporaryMode)) {
+    if (version == 1 && !ArchiveIO::CreateReplacement(newDir, dirTemp, dirTarget)) {
         newImg.close();
         ArchiveIO::RemoveFile(imgTemp);
         emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
@@ -128,27 +133,32 @@ void IMGClass::Rebuild()
         abandon(directoryWritten ? imgTemp : (version == 1 ? dirTemp : imgTemp));
         return;
     }
+    // A new data file that takes the archive's place by a rename is locked first,
+    // so the lock passes to it with no moment in which another writer could get in.
+    ArchiveLock newLock;
+    const bool renaming = FileIdentity::LinkCount(imgTarget) <= 1;
+    if (renaming)
+        newLock.Take(newImg);
     newDir.close();
     newImg.close();
 
     imgFile.close();
     dirFile.close();
-    if (!ArchiveIO::ReplaceFile(imgTemp, imgPath)) {
+    if (!FileReplacement::Commit(imgTemp, imgTarget, true)) {
+        ReportWriteFailure(imgPath);
+        // A journal in place means the new version is committed: opening completes it.
+        if (QFileInfo::exists(FileReplacement::JournalPath(imgTarget)))
+            return;
         restoreOffsets();
         if (version == 1)
             ArchiveIO::RemoveFile(dirTemp);
         ArchiveIO::RemoveFile(imgTemp);
-        ReportWriteFailure(imgPath);
         return;
     }
-    ArchiveIO::SyncFolderOf(imgPath);
-    if (version == 1) {
-        if (!ArchiveIO::ReplaceFile(dirTemp, dirPath)) {
-            // The new data file is in place and the new directory waits beside it:
-            // opening the archive finishes the swap.
-            ReportWriteFailure(dirPath);
-            return;
-        }
-        ArchiveIO::SyncFolderOf(dirPath);
-    }
+    if (renaming)
+        lock = std::move(newLock);
+    // The new data file is in place and the new directory waits beside it: if it
+    // does not follow now, opening the archive finishes the swap.
+    if (version == 1 && !FileReplacement::Commit(dirTemp, dirTarget, false))
+        ReportWriteFailure(dirPath);
 }

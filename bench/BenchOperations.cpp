@@ -3,7 +3,6 @@
 #include "app/OSTREVALE.h"
 #include "archive/IMGClass.h"
 #include "cli/CliCommands.h"
-#include "cli/RowIndexModel.h"
 
 #include <QApplication>
 #include <QFile>
@@ -109,22 +108,18 @@ int EngineOperation(const QString &name, Result &result, const QStringList &args
         const QStringList files = ReadList(args.value(1));
         result.Add(QStringLiteral("time"), Seconds([&] { img.ImportFiles(files); }));
     } else if (name == QLatin1String("export")) {
-        RowIndexModel model(int(img.directory.size()));
         std::vector<int> all(img.directory.size());
         for (size_t i = 0; i < all.size(); ++i)
             all[i] = int(i);
-        const QModelIndexList rows = model.Indexes(all);
-        result.Add(QStringLiteral("time"), Seconds([&] { img.ExportEntries(args.value(1), rows); }));
+        result.Add(QStringLiteral("time"), Seconds([&] { img.ExportEntries(args.value(1), all); }));
     } else if (name == QLatin1String("delete")) {
         // `count` entries spread evenly over the directory, as a user's selection might be.
         const int count = args.value(1).toInt();
         const int n = int(img.directory.size());
-        RowIndexModel model(n);
         std::vector<int> chosen;
         for (int k = 0; k < count && k < n; ++k)
             chosen.push_back(int(qint64(k) * n / count));
-        const QModelIndexList rows = model.Indexes(chosen);
-        result.Add(QStringLiteral("time"), Seconds([&] { img.DeleteEntries(rows); }));
+        result.Add(QStringLiteral("time"), Seconds([&] { img.DeleteEntries(chosen); }));
     } else if (name == QLatin1String("rebuild")) {
         result.Add(QStringLiteral("time"), Seconds([&] { img.Rebuild(); }));
     } else {

@@ -1,9 +1,9 @@
 #include "cli/ArchiveSession.h"
 
+#include "archive/ArchiveFormat.h"
 #include "cli/Console.h"
 #include "cli/ProgressPrinter.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 ArchiveSession::ArchiveSession(ProgressPrinter &progress)
@@ -27,24 +27,26 @@ ArchiveSession::ArchiveSession(ProgressPrinter &progress)
     });
 }
 
-bool ArchiveSession::Open(const QString &path)
+bool ArchiveSession::Open(const QString &path, Access access)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    const ArchiveFormat format = ArchiveFormat::Of(path);
+    // Also a short name that could only ever be both halves of a pair: it is not there at all.
+    if (format.kind == ArchiveFormat::Missing || !QFileInfo::exists(path)) {
         Console::Error(QStringLiteral("%1: no such archive").arg(path));
         return false;
     }
-    if (info.isFile()) {
-        QFile file(path);
-        const bool isVer2 = file.open(QIODevice::ReadOnly) && file.read(4) == "VER2";
-        const QString dirPath = DirPathFor(path);
-        // A .dir.rebuilding beside it is a stopped rebuild that the engine finishes on opening.
-        if (!isVer2 && file.isOpen() && !QFileInfo::exists(dirPath) &&
-            !QFileInfo::exists(dirPath + QStringLiteral(".rebuilding"))) {
-            Console::Error(QStringLiteral("%1: not an IMG archive (no version 2 header, and no %2 beside it)")
-                               .arg(path, dirPath));
-            return false;
-        }
+    // A stopped rebuild's directory waiting beside it counts: the engine completes it.
+    if ((format.kind == ArchiveFormat::Version1 || format.kind == ArchiveFormat::Foreign) &&
+        !format.hasDirectory && QFileInfo(path).isFile()) {
+        Console::Error(QStringLiteral("%1: not an IMG archive (no version 2 header, and no %2 beside it)")
+                           .arg(path, format.dirPath));
+        return false;
     }
-    return img.OpenArchive(path);
+    const bool opened =
+        img.OpenArchive(path, access == Access::Read ? IMGClass::OpenReadOnly : IMGClass::OpenForChanges);
+    if (opened && img.ReadsUnfinishedReplacement())
+        Console::Error(QStringLiteral("%1: a rebuild or directory write was stopped half way; reading the "
+                                      "archive as the next changing command will complete it")
+                           .arg(path));
+    return opened;
 }

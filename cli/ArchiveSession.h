@@ -14,10 +14,14 @@ class ArchiveSession
 public:
     explicit ArchiveSession(ProgressPrinter &progress);
 
+    // Read: the archive is opened read-only (no lock, no byte written), for
+    // commands that only read it. Change: opened for changes, locked while open.
+    enum class Access { Read, Change };
+
     // Opens an archive that already exists; false after saying why. A missing
     // file is not created, and a file that is neither version 2 nor has its
     // .dir beside it is not taken for an empty version 1 archive.
-    bool Open(const QString &path);
+    bool Open(const QString &path, Access access);
 
     // Errors reported by the engine so far.
     int Errors() const { return errors; }

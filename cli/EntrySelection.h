@@ -1,20 +1,21 @@
 #pragma once
 
-#include "archive/IMGFormat.h"
+#include "archive/EntryOrder.h"
+#include "archive/IMGClass.h"
 
 #include <QRegExp>
 #include <QString>
 
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
-// Picks entries of a directory by name or pattern, as directory positions in
-// directory order. Names are matched as the engine matches them: the UTF-8
-// bytes, ASCII letters without regard to case.
+// Picks entries of an open archive by name or pattern, as directory positions
+// in directory order. Names are looked up by the engine, so they match as the
+// engine matches them: the UTF-8 bytes, ASCII letters without regard to case.
 class EntrySelection
 {
 public:
-    explicit EntrySelection(const std::vector<IMGDirectoryEntryWrap> &directory);
+    explicit EntrySelection(const IMGClass &img);
 
     std::vector<int> All() const;
     // Every entry with this name (there may be several).
@@ -22,15 +23,13 @@ public:
     // Entries whose name contains a match of the pattern, as the window's search box filters.
     std::vector<int> Matching(const QRegExp &pattern) const;
 
-    enum class SortKey { Number, Name, Size, Offset };
-    // Ordered by the key as the window's table sorts its column; ties keep directory order.
-    void Sort(std::vector<int> &rows, SortKey key) const;
+    // Ordered as the window's table sorts the column; ties keep directory order.
+    void Sort(std::vector<int> &rows, EntryOrder::Column column) const;
 
     // Positions of entries that share their name with an earlier entry of `rows`,
     // each paired with that earlier entry; `rows` must be in directory order.
     std::vector<std::pair<int, int>> LaterNamesakes(const std::vector<int> &rows) const;
 
 private:
-    const std::vector<IMGDirectoryEntryWrap> &directory;
-    std::unordered_multimap<quint32, int> byHash;
+    const IMGClass &img;
 };

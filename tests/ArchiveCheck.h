@@ -30,7 +30,8 @@ inline QString VerifyArchive(const QString &imgPath, int version, const Fixtures
         }
     }
     IMGClass reopened;
-    if (!reopened.OpenArchive(imgPath))
+    // Read-only: the operating object may still hold the archive open for changes (and locked).
+    if (!reopened.OpenArchive(imgPath, IMGClass::OpenReadOnly))
         return QStringLiteral("does not reopen");
     if (reopened.version != version)
         return QStringLiteral("reopens as version %1").arg(reopened.version);

@@ -129,9 +129,9 @@ inline std::vector<Record> ReadRecords(const QString &imgPath, int version)
     } else {
         const QByteArray img = ReadFile(imgPath);
         const quint32 count = ReadUInt32LE(img.constData() + 4);
-        bytes = img.mid(8, int(count) * 32);
+        bytes = img.mid(VER2_HEADER_SIZE, int(count * DIRECTORY_RECORD_SIZE));
     }
-    for (int at = 0; at + 32 <= bytes.size(); at += 32) {
+    for (int at = 0; at + DIRECTORY_RECORD_SIZE <= bytes.size(); at += int(DIRECTORY_RECORD_SIZE)) {
         const IMGDirectoryEntry e = DecodeEntry(bytes.constData() + at);
         out.push_back({e.offset, e.size, QByteArray(e.name, EntryNameLength(e)), e.reserved});
     }
@@ -194,7 +194,7 @@ inline QString VerifyContents(const QString &imgPath, int version, const Content
     const std::vector<Record> records = ReadRecords(imgPath, version);
     if (records.size() != expected.size())
         return QStringLiteral("%1 entries, expected %2").arg(records.size()).arg(expected.size());
-    const qint64 directoryEnd = 8 + 32 * qint64(records.size());
+    const qint64 directoryEnd = VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(records.size());
     for (size_t i = 0; i < records.size(); ++i) {
         const Record &r = records[i];
         const Expected &e = expected[i];

@@ -3,10 +3,15 @@
 # sudo when there is one, and else names the command to run.
 
 OSTREVALE_PACKAGES=(
-    cmake g++ make ninja-build pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5svg5
+    cmake g++ make ninja-build
+    qtbase5-dev qtbase5-dev-tools
+    # the window's Chinese texts need a CJK font
     fonts-wqy-microhei
-    desktop-file-utils appstream
+    # the install_layout test: menu entry and metainfo validators, and the desktop's
+    # view of the file type (update-mime-database, gio, xdg-mime)
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin xdg-utils
+    # the shell completion's test
+    bash-completion
 )
 
 ostrevale_missing_packages() {

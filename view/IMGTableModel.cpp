@@ -51,18 +51,18 @@ const QString &IMGTableModel::NameAt(int row) const
 {
     QString &name = names[size_t(row)];
     if (name.isNull())
-        name = EntryName(entries[size_t(row)].entry);
+        name = EntryOrder::Value(entries[size_t(row)].entry, row, EntryOrder::NameColumn).toString();
     return name;
 }
 
 qint64 IMGTableModel::SizeKBAt(int row) const
 {
-    return qint64(entries[size_t(row)].entry.size) * SECTOR_SIZE / 1024;
+    return EntryOrder::NumberValue(entries[size_t(row)].entry, row, EntryOrder::SizeColumn);
 }
 
 qint64 IMGTableModel::OffsetAt(int row) const
 {
-    return SectorToBytes(entries[size_t(row)].entry.offset);
+    return EntryOrder::NumberValue(entries[size_t(row)].entry, row, EntryOrder::OffsetColumn);
 }
 
 QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int role) const

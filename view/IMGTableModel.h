@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/EntryOrder.h"
 #include "archive/IMGFormat.h"
 
 #include <QAbstractTableModel>
@@ -13,7 +14,14 @@
 class IMGTableModel : public QAbstractTableModel
 {
 public:
-    enum Column { NameColumn = 0, SizeColumn = 1, NumberColumn = 2, OffsetColumn = 3, ColumnCount = 4 };
+    // The columns and their values are the ones EntryOrder defines for every client.
+    enum Column {
+        NameColumn = EntryOrder::NameColumn,
+        SizeColumn = EntryOrder::SizeColumn,
+        NumberColumn = EntryOrder::NumberColumn,
+        OffsetColumn = EntryOrder::OffsetColumn,
+        ColumnCount = EntryOrder::ColumnCount
+    };
 
     explicit IMGTableModel(QObject *parent = nullptr);
     ~IMGTableModel() override;

@@ -1,6 +1,7 @@
 #include "ArchiveFixtures.h"
 #include "ModalAnswerer.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 #include "WindowProbe.h"
 
 #include "app/MyProgressDialog.h"
@@ -8,7 +9,6 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -113,21 +113,18 @@ private:
     static bool Drop(OSTREVALE &w, const QList<QUrl> &urls, QWidget *over, QMimeData *data = nullptr);
     static QStringList ImportedPaths(const SignalLog &log);
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestEditing::initTestCase()
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QLocale::setDefault(QLocale::c());
-    QVERIFY(dir.isValid());
 }
 
 void TestEditing::init()
 {
-    for (const QString &f :
-         QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 }
 
 QString TestEditing::WriteArchive(int version)
@@ -714,7 +711,7 @@ void TestEditing::userFlowThroughMenusAndDialogs()
     QCOMPARE(EntryData(img, records[0]).left(5000), Pattern(2, 5000));
     QCOMPARE(EntryData(img, records[1]).left(100), Pattern(3, 100));
     // Header sector and two free sectors, then y.bin (3 sectors) and z.bin (100 bytes).
-    QCOMPARE(img.size(), 6 * 2048 + 100);
+    QCOMPARE(qint64(img.size()), 6 * SECTOR_SIZE + 100);
 }
 
 QTEST_MAIN(TestEditing)

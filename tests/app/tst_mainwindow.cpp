@@ -1,5 +1,6 @@
 #include "ArchiveFixtures.h"
 #include "ModalAnswerer.h"
+#include "TestFolder.h"
 #include "WindowProbe.h"
 
 #include <QMenu>
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -44,6 +44,10 @@ private slots:
     void reopenResetsSearchAndSort();
     void aboutQt();
     void programOpensOnlyFirstArgument();
+    void programAnswersAndExitsWithoutWindow_data();
+    void programAnswersAndExitsWithoutWindow();
+    void programOpensDashNamesAfterEndOfOptions_data();
+    void programOpensDashNamesAfterEndOfOptions();
     void exitEndsTheEventLoop(); // last: it ends an event loop
 
 private:
@@ -52,7 +56,7 @@ private:
     static void VerifyNoArchive(const OSTREVALE &w);
     static void VerifyArchiveOpen(const OSTREVALE &w, int version, const QString &path);
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 namespace {
@@ -67,13 +71,11 @@ const QStringList kNames = {"b.dff", "a.txd", "C.dff", "modeltxd.col", "中文.d
 void TestMainWindow::initTestCase()
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    QVERIFY(dir.isValid());
 }
 
 void TestMainWindow::init()
 {
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 }
 
 QString TestMainWindow::WriteArchive(int version, const QString &name)
@@ -445,7 +447,7 @@ void TestMainWindow::newArchive()
         QCOMPARE(QFileInfo(path(QStringLiteral("new.dir"))).size(), 0);
     } else {
         const QByteArray img = ReadFile(created);
-        QCOMPARE(img.size(), 2048);
+        QCOMPARE(qint64(img.size()), SECTOR_SIZE);
         QCOMPARE(img.left(8), QByteArray("VER2\0\0\0\0", 8));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("new.dir"))));
     }
@@ -617,6 +619,101 @@ void TestMainWindow::programOpensOnlyFirstArgument()
     program.waitForFinished();
     QCOMPARE(QFileInfo(first).size(), 0);
     QVERIFY(!QFileInfo::exists(second));
+}
+
+void TestMainWindow::programAnswersAndExitsWithoutWindow_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    // Without a window system any QApplication would abort: these must not need one.
+    QTest::addColumn<bool>("withoutDisplay");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // a pattern (^ and $ at lines) for stdout, or stderr on failure
+
+    const QString usage = QStringLiteral("^Usage: \\S*ostrevale \\[options\\] \\[ARCHIVE\\.img\\]\n.*--version");
+    const QString version = QStringLiteral("^ostrevale \\d+\\.\\d+\\.\\d+\n$");
+    QTest::newRow("--help") << QStringList{"--help"} << true << 0 << usage;
+    QTest::newRow("-h") << QStringList{"-h"} << true << 0 << usage;
+    QTest::newRow("--version") << QStringList{"--version"} << true << 0 << version;
+    QTest::newRow("-v") << QStringList{"-v"} << true << 0 << version;
+    QTest::newRow("--help-all lists Qt's options")
+        << QStringList{"--help-all"} << false << 0 << QStringLiteral("^  --platform <");
+    QTest::newRow("--help after an archive and a Qt option")
+        << QStringList{"a.img", "-reverse", "--help"} << true << 0 << usage;
+    // -reverse is Qt's word, not -r -e -v bundled together.
+    QTest::newRow("-reverse is not -v") << QStringList{"-reverse", "-odd.img"} << false << 1
+                                        << QStringLiteral("^ostrevale: Unknown option 'odd.img'");
+    QTest::newRow("unknown option") << QStringList{"-odd.img"} << false << 1
+                                    << QStringLiteral("^ostrevale: Unknown option 'odd.img'");
+    QTest::newRow("unknown long option") << QStringList{"--odd.img"} << false << 1
+                                         << QStringLiteral("^ostrevale: Unknown option 'odd.img'");
+    QTest::newRow("lone dash") << QStringList{"-"} << false << 1 << QStringLiteral("ostrevale -- -\n$");
+    QTest::newRow("lone dash before --") << QStringList{"-", "--", "a.img"} << false << 1
+                                         << QStringLiteral("ostrevale -- -\n$");
+}
+
+void TestMainWindow::programAnswersAndExitsWithoutWindow()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, withoutDisplay);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (withoutDisplay) {
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+    program.setProcessEnvironment(env);
+    // Relative names: whatever the program would open lands in the empty test folder.
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(OSTREVALE_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QRegularExpression pattern(
+        output, QRegularExpression::DotMatchesEverythingOption | QRegularExpression::MultilineOption);
+    if (exitCode == 0) {
+        QVERIFY2(pattern.match(out).hasMatch(), qPrintable(out));
+    } else {
+        QVERIFY2(pattern.match(err).hasMatch(), qPrintable(err));
+        QCOMPARE(out, QString());
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestMainWindow::programOpensDashNamesAfterEndOfOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("created"); // what opening the name creates
+
+    QTest::newRow("-- -odd.img") << QStringList{"--", "-odd.img"} << QStringLiteral("-odd.dir");
+    QTest::newRow("-- --help.img") << QStringList{"--", "--help.img"} << QStringLiteral("--help.dir");
+    QTest::newRow("-- --version.img after a Qt option")
+        << QStringList{"-reverse", "--", "--version.img"} << QStringLiteral("--version.dir");
+}
+
+void TestMainWindow::programOpensDashNamesAfterEndOfOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, created);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(OSTREVALE_PROGRAM), arguments);
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path(created)), 30000);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+    QCOMPARE(QFileInfo(path(arguments.last())).size(), 0);
 }
 
 void TestMainWindow::exitEndsTheEventLoop()

@@ -1,13 +1,13 @@
 #include "ArchiveCheck.h"
 #include "ArchiveFixtures.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
 #include <QStringListModel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -35,19 +35,15 @@ private slots:
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
-    QModelIndexList rows(const QList<int> &numbers);
     // Five entries; version 2 data starts at sector 1 and `tight` leaves no free slot.
     QString archive(int version, bool tight = false) const;
 
-    QTemporaryDir dir;
-    QStringListModel model;
+    TestFolder dir;
 };
 
 void TestDelete::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
@@ -58,16 +54,6 @@ void TestDelete::cleanup()
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
-}
-
-QModelIndexList TestDelete::rows(const QList<int> &numbers)
-{
-    if (model.rowCount() < 100)
-        model.insertRows(0, 100);
-    QModelIndexList out;
-    for (int n : numbers)
-        out << model.index(n, 0);
-    return out;
 }
 
 QString TestDelete::archive(int version, bool tight) const
@@ -92,10 +78,15 @@ void TestDelete::deletesRows_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QList<int>>("doomed");
+    QTest::addColumn<bool>("asModelIndexes");
     for (int version : {1, 2}) {
         const QString v = QStringLiteral("version %1, ").arg(version);
-        QTest::newRow(qPrintable(v + "rows 4 and 1")) << version << QList<int>{4, 1};
-        QTest::newRow(qPrintable(v + "rows 1 and 4")) << version << QList<int>{1, 4};
+        QTest::newRow(qPrintable(v + "rows 4 and 1")) << version << QList<int>{4, 1} << false;
+        QTest::newRow(qPrintable(v + "rows 1 and 4")) << version << QList<int>{1, 4} << false;
+        QTest::newRow(qPrintable(v + "rows 1, 4 and one past the end"))
+            << version << QList<int>{1, 4, 5} << false;
+        // The window's form: model indexes whose rows are the positions; an invalid one names nothing.
+        QTest::newRow(qPrintable(v + "window's indexes")) << version << QList<int>{4, -1, 1} << true;
     }
 }
 
@@ -103,6 +94,7 @@ void TestDelete::deletesRows()
 {
     QFETCH(int, version);
     QFETCH(QList<int>, doomed);
+    QFETCH(bool, asModelIndexes);
     const QString p = archive(version);
     const Contents before = Snapshot(p, version);
     const QByteArray oldImg = ReadFile(p);
@@ -110,7 +102,15 @@ void TestDelete::deletesRows()
     QVERIFY(img.OpenArchive(p));
     const int room = img.freeDirectorySlots;
     SignalLog log(img);
-    img.DeleteEntries(rows(doomed));
+    if (asModelIndexes) {
+        QStringListModel model(QStringList(QVector<QString>(5).toList()));
+        QModelIndexList indexes;
+        for (int row : doomed)
+            indexes << (row < 0 ? QModelIndex() : model.index(row, 0));
+        img.DeleteEntries(indexes);
+    } else {
+        img.DeleteEntries(std::vector<int>(doomed.begin(), doomed.end()));
+    }
 
     QCOMPARE(log.lines, QStringList{"directory 3"});
     QCOMPARE(QFileInfo(p).size(), qint64(oldImg.size()));
@@ -119,11 +119,12 @@ void TestDelete::deletesRows()
         QCOMPARE(img.freeDirectorySlots, room + 2);
         // The header is rewritten in place; the two old records behind it stay.
         const QByteArray now = ReadFile(p);
-        QCOMPARE(now.mid(8 + 3 * 32, 2 * 32), oldImg.mid(8 + 3 * 32, 2 * 32));
-        QCOMPARE(now.mid(2048), oldImg.mid(2048));
+        const qint64 behind = VER2_HEADER_SIZE + 3 * DIRECTORY_RECORD_SIZE;
+        QCOMPARE(now.mid(behind, 2 * DIRECTORY_RECORD_SIZE), oldImg.mid(behind, 2 * DIRECTORY_RECORD_SIZE));
+        QCOMPARE(now.mid(SECTOR_SIZE), oldImg.mid(SECTOR_SIZE));
     } else {
         QCOMPARE(ReadFile(p), oldImg);
-        QCOMPARE(QFileInfo(DirPathFor(p)).size(), qint64(3 * 32));
+        QCOMPARE(QFileInfo(DirPathFor(p)).size(), 3 * DIRECTORY_RECORD_SIZE);
     }
 }
 
@@ -143,7 +144,7 @@ void TestDelete::deletingEverything()
     QVERIFY(img.OpenArchive(p));
     const int room = img.freeDirectorySlots;
     SignalLog log(img);
-    img.DeleteEntries(rows({0, 1, 2, 3, 4}));
+    img.DeleteEntries({0, 1, 2, 3, 4});
     QCOMPARE(log.lines, QStringList{"directory 0"});
     if (version == 1) {
         QCOMPARE(QFileInfo(DirPathFor(p)).size(), qint64(0));
@@ -163,7 +164,7 @@ void TestDelete::emptyListRewritesAndSignals()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.DeleteEntries({});
+    img.DeleteEntries(std::vector<int>());
     QCOMPARE(log.lines, QStringList{"directory 5"});
     QCOMPARE(ReadFile(p), oldImg);
 }
@@ -175,7 +176,7 @@ void TestDelete::freedRecordsTakeNewNamesWithoutMoving()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     QCOMPARE(img.freeDirectorySlots, 0);
-    img.DeleteEntries(rows({2, 3, 4}));
+    img.DeleteEntries({2, 3, 4});
     QCOMPARE(img.freeDirectorySlots, 3);
     expected.erase(expected.begin() + 2, expected.begin() + 5);
 
@@ -200,7 +201,7 @@ void TestDelete::deletedNameComesBackAtTheEnd()
     const qint64 end = QFileInfo(p).size();
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
-    img.DeleteEntries(rows({1}));
+    img.DeleteEntries({1});
     QVERIFY(QDir(dir.path()).mkdir("src"));
     const QString file = path("src/one.txd");
     QVERIFY(WriteFile(file, Pattern(80, 10)));
@@ -217,7 +218,7 @@ void TestDelete::roomStaysRealWhenTheLowestGoes()
     Contents expected = Snapshot(p, 2);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
-    img.DeleteEntries(rows({0}));
+    img.DeleteEntries({0});
     expected.erase(expected.begin());
     // The lowest data now starts at sector 2: 128 − 1 − 62 records.
     QCOMPARE(img.freeDirectorySlots, 65);
@@ -238,7 +239,7 @@ void TestDelete::directoryOverDataIsMovedFirst()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.DeleteEntries(rows({1}));
+    img.DeleteEntries({1});
     QCOMPARE(log.lines, QStringList{"directory 2"});
     expected.erase(expected.begin() + 1);
     QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
@@ -270,7 +271,7 @@ void TestDelete::failedDirectoryWriteKeepsOldDirectory()
     const int room = img.freeDirectorySlots;
     SignalLog log(img);
     FaultInjection::FailAt(FaultInjection::Step(failingStep), 1);
-    img.DeleteEntries(rows({0, 3}));
+    img.DeleteEntries({0, 3});
     FaultInjection::Reset();
 
     const QString failed = version == 1 ? DirPathFor(p) : p;
@@ -283,7 +284,7 @@ void TestDelete::failedDirectoryWriteKeepsOldDirectory()
     // The archive stays usable: the next delete goes through.
     Contents after = before;
     after.erase(after.begin());
-    img.DeleteEntries(rows({0}));
+    img.DeleteEntries({0});
     QCOMPARE(VerifyArchive(p, version, after, &img), QString());
 #endif
 }
@@ -299,11 +300,11 @@ void TestDelete::linkedDirectoryFileStaysALink()
     Contents expected = Snapshot(p, 1);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
-    img.DeleteEntries(rows({1, 3}));
+    img.DeleteEntries({1, 3});
     expected.erase(expected.begin() + 3);
     expected.erase(expected.begin() + 1);
     QVERIFY(QFileInfo(DirPathFor(p)).isSymLink());
-    QCOMPARE(QFileInfo(real).size(), qint64(3 * 32));
+    QCOMPARE(QFileInfo(real).size(), 3 * DIRECTORY_RECORD_SIZE);
     QCOMPARE(VerifyArchive(p, 1, expected, &img), QString());
 }
 

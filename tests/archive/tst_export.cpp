@@ -2,13 +2,13 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
 #include <QStorageInfo>
-#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,20 +44,16 @@ private slots:
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
-    QModelIndexList rows(const QList<int> &numbers);
     // Entries: a.dff (5,000 bytes of content, then more data behind it), empty.col
     // (size 0), B.TXD, and last.bin, whose 3 sectors run past the end of the file.
     QString archive(int version) const;
 
-    QTemporaryDir dir;
-    QStringListModel model;
+    TestFolder dir;
 };
 
 void TestExport::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("out"));
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
@@ -69,16 +65,6 @@ void TestExport::cleanup()
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
-}
-
-QModelIndexList TestExport::rows(const QList<int> &numbers)
-{
-    if (model.rowCount() < 100)
-        model.insertRows(0, 100);
-    QModelIndexList out;
-    for (int n : numbers)
-        out << model.index(n, 0);
-    return out;
 }
 
 QString TestExport::archive(int version) const
@@ -127,7 +113,7 @@ void TestExport::exportsEntries()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(outFolder, rows({3, 0, 1, 2}));
+    img.ExportEntries(outFolder, {3, 0, 1, 2});
 
     QCOMPARE(log.lines, QStringList({"exporting last.bin", "progress", "exporting a.dff", "progress",
                                      "exporting empty.col", "progress", "exporting B.TXD", "progress"}));
@@ -147,7 +133,7 @@ void TestExport::sameNameTwiceLaterWins()
     QVERIFY(WriteVer1(p, {{0, 1, "same.txd"}, {1, 2, "SAME.txd"}, {3, 1, "same.txd"}}));
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
-    img.ExportEntries(path("out"), rows({2, 0}));
+    img.ExportEntries(path("out"), {2, 0});
     QCOMPARE(ReadFile(path("out/same.txd")), Pattern(0, 2048));
 }
 
@@ -159,7 +145,7 @@ void TestExport::relativeFolderFromCurrentDirectory()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     SignalLog log(img);
-    img.ExportEntries("out", rows({2}));
+    img.ExportEntries("out", {2});
     QVERIFY(QDir::setCurrent(previous));
     QVERIFY(log.errors().isEmpty());
     QCOMPARE(ReadFile(path("out/B.TXD")), Pattern(2, 2048));
@@ -171,7 +157,7 @@ void TestExport::missingFolder()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(path("gone"), rows({0, 1}));
+    img.ExportEntries(path("gone"), {0, 1});
     QCOMPARE(log.lines, QStringList{"error 访问输出文件夹失败"});
     QCOMPARE(log.errorPieces, QStringList{"访问输出文件夹失败"});
     QVERIFY(!QFileInfo::exists(path("gone")));
@@ -184,7 +170,7 @@ void TestExport::outputCannotBeCreated()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(path("out"), rows({0, 2, 3}));
+    img.ExportEntries(path("out"), {0, 2, 3});
     const QString blocked = QDir(path("out")).absoluteFilePath("B.TXD");
     QCOMPARE(log.lines, QStringList({"exporting a.dff", "progress", "exporting B.TXD", "progress",
                                      "error 创建 " + blocked + " 失败"}));
@@ -222,7 +208,7 @@ void TestExport::hostileNamesStayInTheFolder()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(path("out/inner"), rows({0, 1, 2}));
+    img.ExportEntries(path("out/inner"), {0, 1, 2});
 
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), outside);
     QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -260,7 +246,7 @@ void TestExport::neverOverwritesTheArchive()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(dir.path(), rows({1}));
+    img.ExportEntries(dir.path(), {1});
     QCOMPARE(log.errors(), QStringList{"创建 " + QDir(dir.path()).absoluteFilePath(name) + " 失败"});
     QCOMPARE(VerifyArchive(p, version, before), QString());
 }
@@ -292,7 +278,7 @@ void TestExport::neverOverwritesTheArchiveThroughLinks()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(path("out"), rows({0, 1}));
+    img.ExportEntries(path("out"), {0, 1});
     QCOMPARE(log.errors(), QStringList{"创建 " + QDir(path("out")).absoluteFilePath("link.dff") + " 失败"});
     QCOMPARE(ReadFile(path("out/x.dff")), Pattern(0, 2048));
     QCOMPARE(VerifyArchive(p, version, before), QString());
@@ -306,7 +292,7 @@ void TestExport::danglingLinkCreatesNothingOutside()
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     SignalLog log(img);
-    img.ExportEntries(path("out"), rows({0}));
+    img.ExportEntries(path("out"), {0});
     QCOMPARE(log.errors(), QStringList{"创建 " + QDir(path("out")).absoluteFilePath("gone.dff") + " 失败"});
     QVERIFY(!QFileInfo::exists(path("nowhere.dff")));
 }
@@ -328,7 +314,7 @@ void TestExport::failedWriteIsReported()
     if (faultInjection) {
 #ifdef OSTREVALE_FAULT_INJECTION
         FaultInjection::FailAt(FaultInjection::Step::Write, 2);
-        img.ExportEntries(path("out"), rows({2, 0, 3}));
+        img.ExportEntries(path("out"), {2, 0, 3});
 #else
         QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
 #endif
@@ -336,7 +322,7 @@ void TestExport::failedWriteIsReported()
         // B.TXD (2,048 bytes) fits, a.dff (6,144 bytes) does not.
         FileSizeLimit limit(4096);
         QVERIFY(limit.active);
-        img.ExportEntries(path("out"), rows({2, 0, 3}));
+        img.ExportEntries(path("out"), {2, 0, 3});
     }
     const QString failed = QDir(path("out")).absoluteFilePath("a.dff");
     QCOMPARE(log.lines, QStringList({"exporting B.TXD", "progress", "exporting a.dff", "progress",

@@ -10,14 +10,13 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QStringListModel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -58,22 +57,18 @@ private:
     QString path(const QString &name) const { return dir.filePath(name); }
     // Four entries in the folder "arc": a.dff, b.col (size 0), C.TXD, d.ifp.
     QString archive(int version) const;
-    QModelIndexList rows(const QList<int> &numbers);
     // Makes opening fail like a write-protected file or folder: chmod when the
     // permissions count, else the n-th opening of one of the archive's files.
     bool protect(const QString &target, int nthOpen);
     QStringList arcFiles() const;
 
-    QTemporaryDir dir;
-    QStringListModel model;
+    TestFolder dir;
     QStringList protectedPaths;
 };
 
 void TestFaults::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("arc"));
     QVERIFY(QDir(dir.path()).mkdir("src"));
     QVERIFY(QDir(dir.path()).mkdir("out"));
@@ -97,16 +92,6 @@ QString TestFaults::archive(int version) const
     if (!(version == 1 ? WriteVer1(p, records) : WriteVer2(p, records)))
         return QString();
     return p;
-}
-
-QModelIndexList TestFaults::rows(const QList<int> &numbers)
-{
-    if (model.rowCount() < 10)
-        model.insertRows(0, 10);
-    QModelIndexList out;
-    for (int n : numbers)
-        out << model.index(n, 0);
-    return out;
 }
 
 bool TestFaults::protect(const QString &target, int nthOpen)
@@ -225,7 +210,7 @@ void TestFaults::readOnlyFolderStillTakesDirectoryChanges()
     if (!protect(path("arc"), 1))
         QSKIP("as root this needs the fault points (-DOSTREVALE_FAULT_INJECTION=ON)");
     if (operation == "delete") {
-        img.DeleteEntries(rows({0, 2}));
+        img.DeleteEntries({0, 2});
         expected.erase(expected.begin() + 2);
         expected.erase(expected.begin());
     } else if (operation == "import") {
@@ -314,7 +299,7 @@ void TestFaults::outputFolderRemovedDuringExport()
         if (name == "C.TXD")
             QDir(path("out")).removeRecursively();
     });
-    img.ExportEntries(path("out"), rows({0, 2, 3}));
+    img.ExportEntries(path("out"), {0, 2, 3});
 
     QCOMPARE(log.lines, QStringList({"exporting a.dff", "progress", "exporting C.TXD", "progress",
                                      "error 创建 " + path("out/C.TXD") + " 失败"}));
@@ -350,7 +335,7 @@ void TestFaults::diskFullDuringDirectoryWrite()
         FileSizeLimit limit(40);
         QVERIFY(limit.active);
         if (operation == "delete")
-            img.DeleteEntries(rows({1}));
+            img.DeleteEntries({1});
         else
             QVERIFY(!img.RenameEntry(2, "road.txd"));
     }

@@ -1,10 +1,10 @@
 #include "ArchiveFixtures.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -50,14 +50,12 @@ private:
     QString path(const QString &name) const { return dir.filePath(name); }
     static void verifyClosed(const IMGClass &img);
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestIMGClassOpen::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 }
 
 void TestIMGClassOpen::verifyClosed(const IMGClass &img)
@@ -318,7 +316,7 @@ void TestIMGClassOpen::closeKeepsFileName()
     QCOMPARE(log.lines, (QStringList{"directory 0", "directory 0"}));
     verifyClosed(img);
     QCOMPARE(img.ImgFileName(), p);
-    QCOMPARE(ReadFile(path("c.dir")).size(), 32);
+    QCOMPARE(qint64(ReadFile(path("c.dir")).size()), DIRECTORY_RECORD_SIZE);
 }
 
 void TestIMGClassOpen::createVersion2()
@@ -332,7 +330,7 @@ void TestIMGClassOpen::createVersion2()
     QVERIFY(!QFileInfo::exists(path("new.dir")));
     QVERIFY(img.OpenArchive(p));
     QCOMPARE(img.freeDirectorySlots, 63);
-    QCOMPARE(QFileInfo(p).size(), qint64(2048));
+    QCOMPARE(QFileInfo(p).size(), SECTOR_SIZE);
 }
 
 void TestIMGClassOpen::createVersion1()

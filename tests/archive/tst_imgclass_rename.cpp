@@ -34,8 +34,8 @@ const std::vector<Record> kRecords = {
 // The raw 24-byte name field of record `row`, read straight from the file.
 QByteArray NameField(const QString &imgPath, int version, int row)
 {
-    const QByteArray bytes = version == 1 ? ReadFile(DirPathFor(imgPath)) : ReadFile(imgPath).mid(8);
-    return bytes.mid(row * 32 + 8, 24);
+    const QByteArray bytes = version == 1 ? ReadFile(DirPathFor(imgPath)) : ReadFile(imgPath).mid(VER2_HEADER_SIZE);
+    return bytes.mid(row * DIRECTORY_RECORD_SIZE + 8, 24);
 }
 
 } // namespace
@@ -71,7 +71,7 @@ void TestIMGClassRename::renames()
     QFETCH(QString, newName);
     const QString p = WriteFixture(version);
     QVERIFY(!p.isEmpty());
-    const QByteArray dataBefore = ReadFile(p).mid(2048);
+    const QByteArray dataBefore = ReadFile(p).mid(SECTOR_SIZE);
 
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
@@ -97,7 +97,7 @@ void TestIMGClassRename::renames()
         if (int(i) != row)
             QCOMPARE(records[i].name, kRecords[i].name);
     }
-    QCOMPARE(ReadFile(p).mid(2048), dataBefore);
+    QCOMPARE(ReadFile(p).mid(SECTOR_SIZE), dataBefore);
 
     // Reopened, the new name is what lookups find.
     IMGClass again;

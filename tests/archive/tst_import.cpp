@@ -2,12 +2,12 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -52,14 +52,12 @@ private:
     // the first (and lowest) of 8 sectors.
     QString fullVersion2Archive() const;
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestImport::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
     QVERIFY(QDir(dir.path()).mkdir("src"));
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
@@ -142,8 +140,9 @@ void TestImport::importsNewFiles()
         QCOMPARE(records[size_t(i)].reserved, quint16(0));
     QCOMPARE(QFileInfo(p).size(), qint64(base + 4) * SECTOR_SIZE);
     // No stray bytes after a new name's terminating zero.
-    const QByteArray raw = version == 1 ? ReadFile(DirPathFor(p)) : ReadFile(p).mid(8);
-    QCOMPARE(raw.mid(3 * 32 + 8 + 7, 32 - 8 - 7), QByteArray(32 - 8 - 7, '\0'));
+    const QByteArray raw = version == 1 ? ReadFile(DirPathFor(p)) : ReadFile(p).mid(VER2_HEADER_SIZE);
+    const int tail = int(DIRECTORY_RECORD_SIZE) - 8 - 7; // behind the 7 characters of the name field at 8
+    QCOMPARE(raw.mid(3 * DIRECTORY_RECORD_SIZE + 8 + 7, tail), QByteArray(tail, '\0'));
 
     expected.push_back(Imported("one.bin", one));
     expected.push_back(Imported("zero.bin", ""));
@@ -213,7 +212,7 @@ void TestImport::nameLookup()
     }
     QCOMPARE(VerifyArchive(p, 2, expected, &img), QString());
     // Replaced data stays where it was, unreferenced; the room only shrinks by the appended names.
-    QCOMPARE(ReadFile(p).mid(2048, 4 * 2048), oldImg.mid(2048, 4 * 2048));
+    QCOMPARE(ReadFile(p).mid(SECTOR_SIZE, 4 * SECTOR_SIZE), oldImg.mid(SECTOR_SIZE, 4 * SECTOR_SIZE));
     QCOMPARE(img.freeDirectorySlots, room - (names.size() - 3));
 }
 
@@ -408,7 +407,7 @@ void TestImport::version2RoomOnOddShapes_data()
     QTest::newRow("gap behind the lowest entry") << offsets << sizes << qint64(-1) << 3;
     offsets = {5000};
     sizes = {1};
-    QTest::newRow("entries lie past the end of the file") << offsets << sizes << qint64(8 + 32) << 70;
+    QTest::newRow("entries lie past the end of the file") << offsets << sizes << VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE << 70;
 }
 
 void TestImport::version2RoomOnOddShapes()

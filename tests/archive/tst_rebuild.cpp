@@ -2,12 +2,12 @@
 #include "ArchiveFixtures.h"
 #include "FileSizeLimit.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -46,14 +46,12 @@ private:
     QString mixedArchive(int version) const;
     static QByteArray archiveBytes(const QString &imgPath);
 
-    QTemporaryDir dir;
+    TestFolder dir;
 };
 
 void TestRebuild::init()
 {
-    QVERIFY(dir.isValid());
-    for (const QString &f : QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(QFileInfo(path(f)).isDir() ? QDir(path(f)).removeRecursively() : QFile::remove(path(f)));
+    QVERIFY(dir.Renew());
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
@@ -108,8 +106,8 @@ void TestRebuild::rebuildsVersion1()
     QCOMPARE(img.directory[1].entry.offset, 4u);
     QCOMPARE(img.ImgFileName(), p);
     const QByteArray data = ReadFile(p);
-    QCOMPARE(data.size(), 6 * 2048);
-    QCOMPARE(data.left(2048), QByteArray(2048, '\0'));
+    QCOMPARE(qint64(data.size()), 6 * SECTOR_SIZE);
+    QCOMPARE(data.left(SECTOR_SIZE), QByteArray(int(SECTOR_SIZE), '\0'));
     QVERIFY(!QFileInfo::exists(p + ".rebuilding"));
     QVERIFY(!QFileInfo::exists(DirPathFor(p) + ".rebuilding"));
     QCOMPARE(VerifyArchive(p, 1, before), QString());
@@ -162,7 +160,7 @@ void TestRebuild::rebuildsVersion2()
     }
     QCOMPARE(VerifyArchive(p, 2, before), QString());
     IMGClass reopened;
-    QVERIFY(reopened.OpenArchive(p));
+    QVERIFY(reopened.OpenArchive(p, IMGClass::OpenReadOnly));
     QCOMPARE(reopened.freeDirectorySlots, room);
 }
 

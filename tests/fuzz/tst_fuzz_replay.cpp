@@ -103,7 +103,7 @@ void TestFuzzReplay::hostileArchives_data()
     QTest::newRow("version 2, count far larger than the file")
         << Input(0, QByteArray(), "VER2" + LE32(0xFFFFFFF0u) + RecordBytes({1, 1, "a"}));
     QTest::newRow("version 2, count one more than the file holds")
-        << Input(0, QByteArray(), Ver2Header({{1, 1, "a"}, {1, 1, "b"}}).left(8 + 32 + 31));
+        << Input(0, QByteArray(), Ver2Header({{1, 1, "a"}, {1, 1, "b"}}).left(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE + 31));
     std::vector<Record> under = {{1, 1, "low.dff"}};
     for (int i = 0; i < 62; ++i)
         under.push_back({0, quint16(i < 10 ? 2 : 31232), ""});

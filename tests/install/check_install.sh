@@ -17,13 +17,14 @@ DESTDIR=$root "$cmake" --install "$build" --prefix /usr >"$work/install.log" \
     || { cat "$work/install.log" >&2; fail "cmake --install"; exit 1; }
 
 expected=(usr/bin/ostrevale-cli usr/share/man/man1/ostrevale-cli.1.gz usr/share/doc/ostrevale/copyright
-          usr/share/doc/ostrevale/changelog.gz)
+          usr/share/doc/ostrevale/changelog.gz usr/share/bash-completion/completions/ostrevale-cli)
 if [ "$gui" = 1 ]; then
     expected+=(
         usr/bin/ostrevale
         usr/share/man/man1/ostrevale.1.gz
         usr/share/applications/io.github.ostrevale.Ostrevale.desktop
         usr/share/metainfo/io.github.ostrevale.Ostrevale.metainfo.xml
+        usr/share/mime/packages/io.github.ostrevale.Ostrevale.xml
     )
     for size in 16 32 48 64 128 256; do
         expected+=("usr/share/icons/hicolor/${size}x${size}/apps/ostrevale.png")
@@ -58,6 +59,7 @@ if [ -e "$desktop" ]; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate found problems"
     grep -qx 'Exec=ostrevale %f' "$desktop" || fail "desktop entry does not start ostrevale %f"
     grep -qx 'Categories=Utility;Archiving;' "$desktop" || fail "desktop entry categories"
+    grep -qx 'MimeType=application/x-img-archive-v2;' "$desktop" || fail "desktop entry MimeType"
     for key in Name Comment; do
         grep -q "^$key=" "$desktop" || fail "desktop entry has no English $key"
         grep -q "^$key\[zh_CN\]=" "$desktop" || fail "desktop entry has no Chinese $key"
@@ -97,6 +99,60 @@ fi
     && "$cli" add --quiet "$work/a.img" "$work/one.txt" \
     && [ "$("$cli" list "$work/a.img" | cut -f1)" = one.txt ] \
     || fail "installed ostrevale-cli could not create, fill and list an archive"
+
+# The completion is a script bash-completion can load, for the program of that name.
+completion=$root/usr/share/bash-completion/completions/ostrevale-cli
+if [ -e "$completion" ] && [ -e /usr/share/bash-completion/bash_completion ]; then
+    bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && complete -p ostrevale-cli' \
+        _ "$completion" >/dev/null || fail "the bash completion does not load"
+fi
+
+# The file type of version 2 archives, as a desktop sees it: the installed tree, copied to a
+# clean prefix, in front of the system's own types. An archive that begins with VER2 is of
+# the type whatever its name, and opens in the editor; a version 1 archive, a disk image
+# and a text file that share its name or its first bytes are not.
+mimexml=$root/usr/share/mime/packages/io.github.ostrevale.Ostrevale.xml
+if [ -e "$mimexml" ]; then
+    type=application/x-img-archive-v2
+    entry=io.github.ostrevale.Ostrevale.desktop
+    prefix=$work/prefix
+    home=$work/home
+    files=$work/types
+    mkdir -p "$home/data" "$home/config" "$files"
+    cp -a "$root/usr" "$prefix"
+    desk=(env -i PATH="$prefix/bin:/usr/bin:/bin" LANG=C.UTF-8 HOME="$home" XDG_DATA_HOME="$home/data"
+          XDG_CONFIG_HOME="$home/config" XDG_CONFIG_DIRS="$home/config"
+          XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_CURRENT_DESKTOP=GNOME)
+    for tool in update-mime-database update-desktop-database gio xdg-mime; do
+        command -v "$tool" >/dev/null || fail "$tool is missing (tools/deps.sh installs it)"
+    done
+    "${desk[@]}" update-mime-database "$prefix/share/mime" >"$work/mime.log" 2>&1 \
+        || { cat "$work/mime.log" >&2; fail "update-mime-database"; }
+    "${desk[@]}" update-desktop-database "$prefix/share/applications" || fail "update-desktop-database"
+
+    "$cli" create --version 2 "$files/ver2.img" && cp "$files/ver2.img" "$files/UPPER.IMG" \
+        && cp "$files/ver2.img" "$files/no-extension" && cp "$work/a.img" "$files/filled.img" \
+        && "$cli" create --version 1 "$files/ver1.img" && "$cli" add --quiet "$files/ver1.img" "$work/one.txt" \
+        || fail "installed ostrevale-cli could not make the archives for the file type check"
+    head -c 65536 /dev/zero >"$files/disk.img"
+    printf 'VER2 of the notes\n' >"$files/notes.txt"
+    content_type() { "${desk[@]}" gio info "$1" 2>/dev/null | sed -n 's/^  standard::content-type: //p'; }
+    for f in ver2.img UPPER.IMG no-extension filled.img ver1.img disk.img notes.txt; do
+        case $f in ver1.img|disk.img|notes.txt) want=other ;; *) want=$type ;; esac
+        for got in "$(content_type "$files/$f")" \
+                   "$("${desk[@]}" xdg-mime query filetype "$files/$f" 2>/dev/null)"; do
+            if [ "$want" = "$type" ]; then
+                [ "$got" = "$type" ] || fail "$f is '$got', not $type"
+            else
+                [ -n "$got" ] && [ "$got" != "$type" ] || fail "$f is '$got', it should not be $type"
+            fi
+        done
+    done
+    [ "$("${desk[@]}" xdg-mime query default "$type")" = "$entry" ] \
+        || fail "xdg-mime query default $type is not $entry"
+    "${desk[@]}" gio mime "$type" >"$work/gio-mime" 2>&1
+    grep -qxF $'\t'"$entry" "$work/gio-mime" || { cat "$work/gio-mime" >&2; fail "gio mime $type lists no $entry"; }
+fi
 
 if command -v man >/dev/null; then
     for page in "$root"/usr/share/man/man1/*.1.gz; do

@@ -1,5 +1,6 @@
 #include "ArchiveFixtures.h"
 
+#include "archive/EntryOrder.h"
 #include "view/IMGTableModel.h"
 
 #include <QAbstractItemModelTester>
@@ -234,6 +235,7 @@ void TestIMGTableModel::sort_data()
         << 1 << asc << QStringList{"a.dff", "A.dff", "c.dff", "b.dff", "Z.txd"};
     QTest::newRow("size descending, equal keys keep directory order")
         << 1 << desc << QStringList{"Z.txd", "b.dff", "a.dff", "A.dff", "c.dff"};
+    QTest::newRow("number") << 2 << asc << QStringList{"b.dff", "a.dff", "A.dff", "c.dff", "Z.txd"};
     QTest::newRow("number descending")
         << 2 << desc << QStringList{"Z.txd", "c.dff", "A.dff", "a.dff", "b.dff"};
     QTest::newRow("offset numeric") << 3 << asc << QStringList{"c.dff", "A.dff", "b.dff", "a.dff", "Z.txd"};
@@ -248,10 +250,23 @@ void TestIMGTableModel::sort()
     QFETCH(QStringList, expected);
 
     // Sizes and offsets chosen so that comparing their texts would give another order.
-    Table table({{9, 45, "b.dff"}, {10, 5, "a.dff"}, {2, 5, "A.dff"}, {1, 5, "c.dff"}, {1000, 50, "Z.txd"}});
+    const std::vector<Record> records = {
+        {9, 45, "b.dff"}, {10, 5, "a.dff"}, {2, 5, "A.dff"}, {1, 5, "c.dff"}, {1000, 50, "Z.txd"}};
+    Table table(records);
     table.proxy.sort(1, Qt::DescendingOrder); // a previous sort must not matter
     table.proxy.sort(column, Qt::SortOrder(order));
     QCOMPARE(VisibleColumn(table.proxy, 0), expected);
+
+    // The command line's --sort orders by the same definition.
+    if (order == Qt::AscendingOrder && column < EntryOrder::ColumnCount) {
+        const std::vector<IMGDirectoryEntryWrap> directory = ToDirectory(records);
+        std::vector<int> rows = {0, 1, 2, 3, 4};
+        EntryOrder::Sort(directory, rows, EntryOrder::Column(column));
+        QStringList names;
+        for (int row : rows)
+            names << EntryName(directory[size_t(row)].entry);
+        QCOMPARE(names, expected);
+    }
 }
 
 void TestIMGTableModel::numberColumnStaysTheModelRow()

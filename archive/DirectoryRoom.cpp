@@ -1,7 +1,4 @@
-// Room for the version 2 directory: the records at the start of the data file
-// must always end before the lowest-placed entry data. When they would not, the
-// lowest entries are copied to the end of the file until the directory fits.
-#include "archive/IMGClass.h"
+#include "archive/DirectoryRoom.h"
 
 #include "archive/ArchiveIO.h"
 
@@ -17,13 +14,24 @@ const std::greater<OffsetKey> kLowestFirst;
 
 } // namespace
 
-void IMGClass::ForgetLowestEntries()
+DirectoryRoom::DirectoryRoom(QFile &imgFile, std::vector<IMGDirectoryEntryWrap> &directory,
+                             std::vector<IMGDirectoryEntryWrap> &committedDirectory, int &freeDirectorySlots,
+                             std::function<void()> announceDirectory)
+    : imgFile(imgFile),
+      directory(directory),
+      committedDirectory(committedDirectory),
+      freeDirectorySlots(freeDirectorySlots),
+      announceDirectory(std::move(announceDirectory))
+{
+}
+
+void DirectoryRoom::Forget()
 {
     lowestEntries.clear();
     lowestEntriesBuilt = false;
 }
 
-int IMGClass::LowestEntry()
+int DirectoryRoom::LowestEntry()
 {
     if (!lowestEntriesBuilt) {
         lowestEntries.clear();
@@ -44,7 +52,7 @@ int IMGClass::LowestEntry()
     return -1;
 }
 
-void IMGClass::NoteEntryOffset(int position)
+void DirectoryRoom::NoteOffset(int position)
 {
     if (!lowestEntriesBuilt)
         return;
@@ -52,14 +60,14 @@ void IMGClass::NoteEntryOffset(int position)
     std::push_heap(lowestEntries.begin(), lowestEntries.end(), kLowestFirst);
 }
 
-bool IMGClass::DirectoryFitsBeforeData()
+bool DirectoryRoom::DirectoryFitsBeforeData()
 {
     const int lowest = LowestEntry();
     return lowest < 0 || VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(directory.size()) <=
                              SectorToBytes(directory[size_t(lowest)].entry.offset);
 }
 
-void IMGClass::UpdateRoomFromLowest()
+void DirectoryRoom::RecountFreeSlots()
 {
     const int lowest = LowestEntry();
     if (lowest < 0)
@@ -72,7 +80,7 @@ void IMGClass::UpdateRoomFromLowest()
     freeDirectorySlots = int(std::clamp<qint64>(room, INT_MIN, INT_MAX));
 }
 
-bool IMGClass::NextFreeSector(qint64 entryCount, quint32 *sector) const
+bool DirectoryRoom::NextFreeSector(int version, qint64 entryCount, quint32 *sector) const
 {
     qint64 end = imgFile.size();
     // Data never goes where the version 2 directory of this many entries will lie.
@@ -84,12 +92,12 @@ bool IMGClass::NextFreeSector(qint64 entryCount, quint32 *sector) const
     return true;
 }
 
-bool IMGClass::MakeDirectoryRoom(bool duringImport, bool *dataWritten)
+bool DirectoryRoom::MakeRoom(MovedRecords records, bool *dataWritten)
 {
     // Each pass takes the lowest entry behind the end of the directory, so no
     // entry moves twice and the loop ends; one pass in the common case.
     while (!DirectoryFitsBeforeData()) {
-        if (duringImport) {
+        if (records == MovedRecords::WrittenAtOnce) {
             if (!MoveLowestEntryToEnd())
                 return false;
             *dataWritten = true;
@@ -97,11 +105,11 @@ bool IMGClass::MakeDirectoryRoom(bool duringImport, bool *dataWritten)
             return false;
         }
     }
-    UpdateRoomFromLowest();
+    RecountFreeSlots();
     return true;
 }
 
-bool IMGClass::MoveLowestEntryToEnd()
+bool DirectoryRoom::MoveLowestEntryToEnd()
 {
     const int lowest = LowestEntry();
     if (lowest < 0)
@@ -109,15 +117,15 @@ bool IMGClass::MoveLowestEntryToEnd()
     bool dataWritten = false;
     if (!MoveEntryToEnd(lowest, true, &dataWritten))
         return false;
-    AnnounceDirectory();
+    announceDirectory();
     return true;
 }
 
-bool IMGClass::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten)
+bool DirectoryRoom::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten)
 {
     IMGDirectoryEntryWrap &wrap = directory[size_t(position)];
     quint32 target = 0;
-    if (!NextFreeSector(qint64(directory.size()), &target))
+    if (!NextFreeSector(2, qint64(directory.size()), &target))
         return false;
 
     if (wrap.entry.size > 0) {
@@ -141,7 +149,7 @@ bool IMGClass::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataW
     const quint32 from = wrap.entry.offset;
     const quint16 movedSize = wrap.entry.size;
     wrap.entry.offset = target;
-    NoteEntryOffset(position);
+    NoteOffset(position);
 
     // The record is rewritten where it stands on the disk, unless that spot is
     // not part of the directory on the disk yet or still lies over entry data.
@@ -165,7 +173,7 @@ bool IMGClass::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataW
          s >= 0 && directory[size_t(s)].entry.offset == from && directory[size_t(s)].entry.size <= movedSize;
          s = LowestEntry()) {
         directory[size_t(s)].entry.offset = target;
-        NoteEntryOffset(s);
+        NoteOffset(s);
     }
     return true;
 }
