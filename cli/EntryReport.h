@@ -6,18 +6,23 @@
 #include <QByteArray>
 #include <QString>
 
+class OutputWriter;
+
 #include <vector>
 
 // The command line's texts about entries and archives.
 namespace EntryReport {
 
-// One line of the entry table, tab-separated in the window's column order:
-// name, size in KB, number, byte offset.
-QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row);
+// One line per row of the entry table, tab-separated in the window's column
+// order: name, size in KB, number, byte offset.
+void WriteTable(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+                const std::vector<int> &rows);
 
-// A JSON array with one object per row: name, offset, size, reserved (the raw
-// record fields, offset and size in sectors) and number (the directory position).
-QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows);
+// A JSON array with one object per row: name, number, offset, reserved, size
+// (the raw record fields, offset and size in sectors; number is the directory
+// position), laid out as QJsonDocument's indented form, written as it goes.
+void WriteJson(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+               const std::vector<int> &rows);
 
 // "key: value" lines describing an open archive.
 QString Info(int version, size_t entries, const ArchiveSpace &space, int freeDirectorySlots);

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/EntryReport.h"
 #include "cli/EntrySelection.h"
+#include "cli/OutputWriter.h"
 
 ListCommand::ListCommand()
     : ArchiveCommand(
@@ -46,13 +47,10 @@ int ListCommand::RunOn(ArchiveSession &session, ProgressPrinter &)
     const EntrySelection selection(session.img);
     std::vector<int> rows = IsSet(RegexOption()) ? selection.Matching(pattern) : selection.All();
     selection.Sort(rows, sortColumn);
-    if (IsSet(jsonOption)) {
-        Console::OutBytes(EntryReport::Json(session.img.directory, rows));
-        return ExitOk;
-    }
-    QString text;
-    for (int row : rows)
-        text += EntryReport::TableLine(session.img.directory, row);
-    Console::Out(text);
+    OutputWriter out;
+    if (IsSet(jsonOption))
+        EntryReport::WriteJson(out, session.img.directory, rows);
+    else
+        EntryReport::WriteTable(out, session.img.directory, rows);
     return ExitOk;
 }
