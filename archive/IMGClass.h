@@ -2,6 +2,7 @@
 
 #include "archive/DirectoryRoom.h"
 #include "archive/ArchiveLock.h"
+#include "archive/EntryNameIndex.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QStringList>
 
 #include <initializer_list>
-#include <unordered_map>
 #include <vector>
 
 struct ArchiveFormat;
@@ -121,7 +121,7 @@ private:
     bool unfinishedReplacement = false;
     ArchiveLock lock;
 
-    std::unordered_multimap<quint32, int> nameIndex;
+    EntryNameIndex nameIndex;
     std::vector<IMGDirectoryEntryWrap> committedDirectory;
     int committedFreeSlots = 0;
     // Version 2: keeps the directory ending before the lowest entry data.
