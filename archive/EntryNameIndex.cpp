@@ -1,6 +1,41 @@
 #include "archive/EntryNameIndex.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+constexpr size_t kLargePage = 2 * 1024 * 1024;
+
+} // namespace
+
+void *EntryNameIndex::AllocateLarge(size_t bytes)
+{
+    if (bytes < kLargePage) {
+        void *memory = std::malloc(bytes);
+        if (!memory)
+            throw std::bad_alloc();
+        return memory;
+    }
+    const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    void *memory = std::aligned_alloc(kLargePage, rounded);
+    if (!memory)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(memory, rounded, MADV_HUGEPAGE); // only a hint
+#endif
+    return memory;
+}
+
+void EntryNameIndex::FreeLarge(void *memory, size_t)
+{
+    std::free(memory);
+}
 
 void EntryNameIndex::Reserve(size_t count)
 {
@@ -20,7 +55,7 @@ void EntryNameIndex::Clear()
 
 void EntryNameIndex::Grow(size_t capacity)
 {
-    std::vector<Slot> old(capacity);
+    std::vector<Slot, LargePageAllocator<Slot>> old(capacity);
     old.swap(table);
     mask = capacity - 1;
     used = 0;

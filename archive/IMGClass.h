@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/DirectoryRoom.h"
 #include "archive/ArchiveLock.h"
+#include "archive/DirectoryRoom.h"
 #include "archive/EntryNameIndex.h"
 #include "archive/IMGFormat.h"
 
