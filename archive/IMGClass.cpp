@@ -304,6 +304,7 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
 bool IMGClass::WriteVER1Directory(QFile &file)
 {
     QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
     for (size_t i = 0; i < directory.size(); ++i)
         EncodeEntry(directory[i].entry, bytes.data() + i * DIRECTORY_RECORD_SIZE);
     if (!ArchiveIO::WriteAt(file, 0, bytes))
@@ -316,6 +317,7 @@ bool IMGClass::WriteVER2Directory(QFile &file)
     // Header and records go out in one write, so the file never holds a count
     // that disagrees with the records behind it.
     QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
     std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
     WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
     for (size_t i = 0; i < directory.size(); ++i)
@@ -364,6 +366,8 @@ QString IMGClass::DirectoryFileName() const
 
 void IMGClass::BeginDirectoryChange()
 {
+    committedDirectory.reserve(directory.size());
+    AdviseLargePages(committedDirectory.data(), directory.size() * sizeof(IMGDirectoryEntryWrap));
     committedDirectory = directory;
     committedFreeSlots = freeDirectorySlots;
     room.Forget();
