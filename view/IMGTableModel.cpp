@@ -1,5 +1,7 @@
 #include "view/IMGTableModel.h"
 
+#include "archive/LargePages.h"
+
 IMGTableModel::IMGTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -86,6 +88,12 @@ QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int
 void IMGTableModel::SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntries)
 {
     beginResetModel();
+    if (newEntries.size() > entries.capacity()) {
+        // One allocation for the new size, offered large pages before it is filled.
+        std::vector<IMGDirectoryEntryWrap>().swap(entries);
+        entries.reserve(newEntries.size());
+        AdviseLargePages(entries.data(), newEntries.size() * sizeof(IMGDirectoryEntryWrap));
+    }
     entries = newEntries;
     names.assign(entries.size(), QString());
     endResetModel();
