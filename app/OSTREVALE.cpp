@@ -4,6 +4,7 @@
 #include "app/MyProgressDialog.h"
 #include "app/ProgressLabel.h"
 #include "archive/IMGClass.h"
+#include "view/IMGSortFilterProxyModel.h"
 #include "view/IMGTableModel.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRegExp>
-#include <QSortFilterProxyModel>
 #include <QUrl>
 
 // The icons are compiled into this library; registering them from here, before
@@ -46,7 +46,7 @@ OSTREVALE::OSTREVALE(QWidget *parent)
     setWindowIcon(QIcon(kDefaultIcon));
 
     tableModel = new IMGTableModel(this);
-    proxyModel = new QSortFilterProxyModel(this);
+    proxyModel = new IMGSortFilterProxyModel(this);
     proxyModel->setFilterKeyColumn(0);
     proxyModel->setSourceModel(tableModel);
     ui.tableView->setModel(proxyModel);
@@ -283,7 +283,10 @@ void OSTREVALE::RefreshEntryTable(const std::vector<IMGDirectoryEntryWrap> &newD
 void OSTREVALE::FilterEntries(const QString &text)
 {
     ui.tableView->clearSelection();
-    proxyModel->setFilterRegExp(QRegExp(text, Qt::CaseSensitive, QRegExp::RegExp));
+    const QRegExp filter(text, Qt::CaseSensitive, QRegExp::RegExp);
+    // A cleared filter brings every row back in one layout change.
+    const IMGSortFilterProxyModel::FilterChange change(*proxyModel, filter);
+    proxyModel->setFilterRegExp(filter);
 }
 
 void OSTREVALE::ShowErrorMessage(std::initializer_list<QString> args)

@@ -14,10 +14,10 @@
 #include <vector>
 
 class IMGClass;
+class IMGSortFilterProxyModel;
 class IMGTableModel;
 class MyProgressDialog;
 class ProgressLabel;
-class QSortFilterProxyModel;
 
 // The editor's main window. Its commands call the archive object directly; the
 // archive object answers through its signals (progress, directory, errors).
@@ -68,7 +68,7 @@ private:
 
     Ui::OSTREVALEClass ui;
     IMGTableModel *tableModel = nullptr;
-    QSortFilterProxyModel *proxyModel = nullptr;
+    IMGSortFilterProxyModel *proxyModel = nullptr;
     MyProgressDialog *progressDialog = nullptr;
     IMGClass *imgClass = nullptr;
     // The progress dialog's label, and when the dialog last drew a frame (see AdvanceProgress).

@@ -28,13 +28,15 @@ qint64 EntryEnd(const IMGDirectoryEntry &e)
     return SectorToBytes(e.offset) + qint64(e.size) * SECTOR_SIZE;
 }
 
-// Bytes covered by the union of the ranges, clipped to [0, limit).
-qint64 CoveredBytes(std::vector<Range> ranges, qint64 limit)
+// Bytes covered by the union of the ranges, clipped to [0, limit); the ranges
+// are sorted by their beginning. `skip`, when not null, is left out.
+qint64 CoveredBytes(const std::vector<Range> &ranges, qint64 limit, const Range *skip = nullptr)
 {
-    std::sort(ranges.begin(), ranges.end(), [](const Range &a, const Range &b) { return a.begin < b.begin; });
     qint64 covered = 0;
     qint64 reach = 0;
     for (const Range &r : ranges) {
+        if (&r == skip)
+            continue;
         const qint64 begin = std::max(r.begin, reach);
         const qint64 end = std::min(r.end, limit);
         if (end > begin)
@@ -42,6 +44,14 @@ qint64 CoveredBytes(std::vector<Range> ranges, qint64 limit)
         reach = std::max(reach, std::min(r.end, limit));
     }
     return covered;
+}
+
+void SortByBeginning(std::vector<Range> &ranges)
+{
+    const auto earlier = [](const Range &a, const Range &b) { return a.begin < b.begin; };
+    // A stock archive lists its entries in the order of their data: nothing to sort.
+    if (!std::is_sorted(ranges.begin(), ranges.end(), earlier))
+        std::sort(ranges.begin(), ranges.end(), earlier);
 }
 
 } // namespace
@@ -280,14 +290,19 @@ ArchiveSpace ArchiveChecker::MeasureSpace() const
     space.dataFileBytes = imgFile.size();
     space.directoryBytes = DirectoryBytes();
 
-    std::vector<Range> entries;
-    entries.reserve(directory.size() + 1);
-    for (size_t i = 0; i < directory.size(); ++i)
-        entries.push_back({EntryBegin(directory[i].entry), EntryEnd(directory[i].entry), int(i)});
-    space.referencedBytes = CoveredBytes(entries, space.dataFileBytes);
-
+    // The version 2 directory first (it begins at byte 0), then every entry;
+    // sorted once for both sums.
+    std::vector<Range> ranges;
+    ranges.reserve(directory.size() + 1);
     if (version == 2)
-        entries.push_back({0, space.directoryBytes, -1});
-    space.unreferencedBytes = space.dataFileBytes - CoveredBytes(entries, space.dataFileBytes);
+        ranges.push_back({0, space.directoryBytes, -1});
+    for (size_t i = 0; i < directory.size(); ++i)
+        ranges.push_back({EntryBegin(directory[i].entry), EntryEnd(directory[i].entry), int(i)});
+    SortByBeginning(ranges);
+    const auto directoryRange =
+        std::find_if(ranges.begin(), ranges.end(), [](const Range &r) { return r.entry < 0; });
+    space.referencedBytes = CoveredBytes(ranges, space.dataFileBytes,
+                                         directoryRange != ranges.end() ? &*directoryRange : nullptr);
+    space.unreferencedBytes = space.dataFileBytes - CoveredBytes(ranges, space.dataFileBytes);
     return space;
 }

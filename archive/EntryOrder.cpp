@@ -5,9 +5,6 @@
 
 namespace EntryOrder {
 
-namespace {
-
-// The value of a number column.
 qint64 NumberValue(const IMGDirectoryEntry &entry, int position, Column column)
 {
     switch (column) {
@@ -21,8 +18,6 @@ qint64 NumberValue(const IMGDirectoryEntry &entry, int position, Column column)
         return 0;
     }
 }
-
-} // namespace
 
 QVariant Value(const IMGDirectoryEntry &entry, int position, Column column)
 {

@@ -17,6 +17,8 @@ enum Column { NameColumn = 0, SizeColumn = 1, NumberColumn = 2, OffsetColumn = 3
 // name, its size in KB, the position, its byte offset. Numbers stay numbers, so a
 // sort compares them numerically.
 QVariant Value(const IMGDirectoryEntry &entry, int position, Column column);
+// The same for a number column (size, number, offset), without a QVariant.
+qint64 NumberValue(const IMGDirectoryEntry &entry, int position, Column column);
 
 // Orders directory positions ascending by `column`, as the table's sort proxy
 // orders the values above: names case-sensitive and not locale-aware, numbers

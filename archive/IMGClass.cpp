@@ -4,6 +4,7 @@
 #include "archive/ArchiveIO.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
+#include "archive/LargePages.h"
 
 #include <QFileInfo>
 #include <QMetaMethod>
@@ -15,8 +16,6 @@ namespace {
 
 constexpr QIODevice::OpenMode kArchiveMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
 constexpr QIODevice::OpenMode kReadOnlyMode = QIODevice::ReadOnly | QIODevice::Unbuffered;
-// Directories are read in blocks of this many records.
-constexpr quint32 kRecordsPerRead = 4096;
 
 const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
 
@@ -112,7 +111,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         }
         UpdateFreeDirectorySlots();
         version = 2;
-        emit IMGDirectoryChanged(directory);
+        AnnounceDirectory();
         return true;
     }
 
@@ -135,7 +134,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         return false;
     }
     version = 1;
-    emit IMGDirectoryChanged(directory);
+    AnnounceDirectory();
     return true;
 }
 
@@ -167,22 +166,26 @@ bool IMGClass::OpenVER1Directory(const ArchiveFormat &format)
 
 bool IMGClass::ReadDirectory(QFile &file, qint64 position, quint32 count)
 {
+    // One read of every record straight into the directory's own memory, decoded
+    // there: the 32-byte records fill the last 32 × count bytes of the entries'
+    // storage, and entry i, written from the front, ends at or before record
+    // i + 1 begins (sizeof(IMGDirectoryEntryWrap) >= 32), so no record is
+    // overwritten before it is decoded. One allocation, no copy, no block buffer.
+    static_assert(sizeof(IMGDirectoryEntryWrap) >= size_t(DIRECTORY_RECORD_SIZE), "room for the records");
+    directory.clear();
     directory.reserve(size_t(count) * 2);
-    QByteArray block;
-    for (quint32 done = 0; done < count;) {
-        const quint32 n = std::min(kRecordsPerRead, count - done);
-        bool ok = false;
-        block = ArchiveIO::ReadAt(file, position + qint64(done) * DIRECTORY_RECORD_SIZE,
-                                  qint64(n) * DIRECTORY_RECORD_SIZE, &ok);
-        if (!ok || block.size() != qint64(n) * DIRECTORY_RECORD_SIZE)
-            return false;
-        for (quint32 i = 0; i < n; ++i) {
-            IMGDirectoryEntryWrap wrap;
-            wrap.entry = DecodeEntry(block.constData() + qint64(i) * DIRECTORY_RECORD_SIZE);
-            wrap.nameHash = NameHash(wrap.entry.name);
-            directory.push_back(wrap);
-        }
-        done += n;
+    AdviseLargePages(directory.data(), size_t(count) * sizeof(IMGDirectoryEntryWrap));
+    directory.resize(count);
+    const qint64 rawBytes = qint64(count) * DIRECTORY_RECORD_SIZE;
+    char *const raw = reinterpret_cast<char *>(directory.data()) +
+                      qint64(count) * qint64(sizeof(IMGDirectoryEntryWrap)) - rawBytes;
+    if (count > 0 && (!ArchiveIO::Seek(file, position) || file.read(raw, rawBytes) != rawBytes))
+        return false;
+    for (quint32 i = 0; i < count; ++i) {
+        const IMGDirectoryEntry entry = DecodeEntry(raw + qint64(i) * DIRECTORY_RECORD_SIZE);
+        IMGDirectoryEntryWrap &wrap = directory[i];
+        wrap.entry = entry;
+        wrap.nameHash = NameHash(entry.name);
     }
     RebuildNameIndex();
     return true;
@@ -215,7 +218,7 @@ void IMGClass::CloseArchive()
     unfinishedReplacement = false;
     version = 0;
     directory.clear();
-    nameIndex.clear();
+    nameIndex.Clear();
     emit IMGDirectoryChanged(directory);
 }
 
@@ -279,6 +282,7 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
 bool IMGClass::WriteVER1Directory(QFile &file)
 {
     QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
     for (size_t i = 0; i < directory.size(); ++i)
         EncodeEntry(directory[i].entry, bytes.data() + i * DIRECTORY_RECORD_SIZE);
     if (!ArchiveIO::WriteAt(file, 0, bytes))
@@ -291,6 +295,7 @@ bool IMGClass::WriteVER2Directory(QFile &file)
     // Header and records go out in one write, so the file never holds a count
     // that disagrees with the records behind it.
     QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
     std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
     WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
     for (size_t i = 0; i < directory.size(); ++i)
@@ -339,6 +344,8 @@ QString IMGClass::DirectoryFileName() const
 
 void IMGClass::BeginDirectoryChange()
 {
+    committedDirectory.reserve(directory.size());
+    AdviseLargePages(committedDirectory.data(), directory.size() * sizeof(IMGDirectoryEntryWrap));
     committedDirectory = directory;
     committedFreeSlots = freeDirectorySlots;
     room.Forget();
@@ -378,7 +385,8 @@ bool IMGClass::RefusesChanges()
 {
     if (!readOnly)
         return false;
-    emit ErrorOccoured({QStringLiteral("IMG文件 "), archivePath, QStringLiteral(" 以只读方式打开，不能修改")});
+    emit ErrorOccoured(
+        {QStringLiteral("IMG文件 "), archivePath, QStringLiteral(" 以只读方式打开，不能修改")});
     return true;
 }
 
@@ -393,7 +401,8 @@ void IMGClass::ReportOneFileForBoth(const QString &path, const QString &pairedIm
         emit ErrorOccoured(
             {QStringLiteral("IMG文件 "), path, QStringLiteral(" 不能同时作为数据文件和目录文件")});
     else
-        emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 是目录文件，请打开 "), pairedImg});
+        emit ErrorOccoured(
+            {QStringLiteral("IMG文件 "), path, QStringLiteral(" 是目录文件，请打开 "), pairedImg});
 }
 
 void IMGClass::ReportWriteFailure(const QString &path)
@@ -404,45 +413,43 @@ void IMGClass::ReportWriteFailure(const QString &path)
 void IMGClass::AnnounceDirectory()
 {
     // The signal takes the directory by value; skip building that copy when nobody listens.
-    if (isSignalConnected(QMetaMethod::fromSignal(&IMGClass::IMGDirectoryChanged)))
-        emit IMGDirectoryChanged(directory);
+    if (isSignalConnected(QMetaMethod::fromSignal(&IMGClass::IMGDirectoryChanged))) {
+        std::vector<IMGDirectoryEntryWrap> copy;
+        copy.reserve(directory.size());
+        AdviseLargePages(copy.data(), directory.size() * sizeof(IMGDirectoryEntryWrap));
+        copy.assign(directory.begin(), directory.end());
+        emit IMGDirectoryChanged(std::move(copy));
+    }
 }
 
 void IMGClass::RebuildNameIndex()
 {
-    nameIndex.clear();
-    nameIndex.reserve(directory.capacity());
+    nameIndex.Clear();
+    nameIndex.Reserve(directory.size());
     for (size_t i = 0; i < directory.size(); ++i)
-        nameIndex.emplace(directory[i].nameHash, int(i));
+        nameIndex.Insert(directory[i].nameHash, int(i));
 }
 
 void IMGClass::AppendEntry(const IMGDirectoryEntryWrap &wrap)
 {
     directory.push_back(wrap);
-    nameIndex.emplace(wrap.nameHash, int(directory.size() - 1));
+    nameIndex.Insert(wrap.nameHash, int(directory.size() - 1));
 }
 
 void IMGClass::RemoveLastEntry()
 {
-    const int last = int(directory.size()) - 1;
-    const auto range = nameIndex.equal_range(directory.back().nameHash);
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second == last) {
-            nameIndex.erase(it);
-            break;
-        }
-    }
+    nameIndex.Erase(directory.back().nameHash, int(directory.size()) - 1);
     directory.pop_back();
 }
 
 int IMGClass::FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const
 {
     int found = -1;
-    const auto range = nameIndex.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it) {
-        if ((found < 0 || it->second < found) && SameEntryName(directory[size_t(it->second)].entry, entry))
-            found = it->second;
-    }
+    nameIndex.ForEach(hash, [&](int position) {
+        if ((found < 0 || position < found) && SameEntryName(directory[size_t(position)].entry, entry))
+            found = position;
+        return true;
+    });
     return found;
 }
 
@@ -463,11 +470,11 @@ std::vector<int> IMGClass::FindEntries(const QByteArray &utf8Name) const
         return found;
     IMGDirectoryEntry probe;
     std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);
-    const auto range = nameIndex.equal_range(NameHash(probe.name));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (SameEntryName(directory[size_t(it->second)].entry, probe))
-            found.push_back(it->second);
-    }
+    nameIndex.ForEach(NameHash(probe.name), [&](int position) {
+        if (SameEntryName(directory[size_t(position)].entry, probe))
+            found.push_back(position);
+        return true;
+    });
     std::sort(found.begin(), found.end());
     return found;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "archive/ContentType.h"
-#include "archive/DirectoryRoom.h"
 #include "archive/ArchiveLock.h"
+#include "archive/DirectoryRoom.h"
+#include "archive/EntryNameIndex.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
@@ -13,9 +14,9 @@
 
 #include <functional>
 #include <initializer_list>
-#include <unordered_map>
 #include <vector>
 
+class OwnFiles;
 class QDir;
 class QIODevice;
 
@@ -164,9 +165,10 @@ private:
                      bool *dataWritten);
     // Writes the directory after an import (if anything was touched) and reports the first failure.
     void FinishImport(bool touched, bool dataWritten, QString what, QString subject, QString outcome);
-    QStringList OwnFilePaths() const;
+    // Writes one entry as `fileName` in `out`, never onto the archive's own files;
+    // an existing file there is replaced only when `mayReplace`.
     bool ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
-                       const QStringList &ownFiles, QByteArray &buffer, bool mayReplace);
+                       const OwnFiles &ownFiles, QByteArray &buffer, bool mayReplace);
 
     // The path given to OpenArchive, and the files it names with every link resolved:
     // replacements and temporaries go to the targets, never over a link.
@@ -177,7 +179,7 @@ private:
     bool unfinishedReplacement = false;
     ArchiveLock lock;
 
-    std::unordered_multimap<quint32, int> nameIndex;
+    EntryNameIndex nameIndex;
     std::vector<IMGDirectoryEntryWrap> committedDirectory;
     int committedFreeSlots = 0;
     // Version 2: keeps the directory ending before the lowest entry data.

@@ -1,19 +1,18 @@
 #include "archive/IMGClass.h"
 
 #include "archive/ArchiveIO.h"
+#include "archive/OwnFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
+#include <QElapsedTimer>
 
 namespace {
 
-// Whether `path` names one of the files whose canonical paths are given.
-bool IsOneOf(const QString &path, const QStringList &canonicalPaths)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonicalPaths.contains(canonical);
-}
+// The window repaints from the event loop; letting it run after every entry of
+// a large export costs more than the repaint it allows, so it runs at most once
+// per frame of this length (and always for the first entry).
+constexpr qint64 kEventsIntervalMs = 16;
 
 } // namespace
 
@@ -31,17 +30,6 @@ QString IMGClass::ExportFileName(const QString &name)
     if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String(".."))
         return QString();
     return safe;
-}
-
-QStringList IMGClass::OwnFilePaths() const
-{
-    QStringList ownFiles;
-    for (const QString &own : {imgFile.fileName(), version == 1 ? dirFile.fileName() : QString()}) {
-        const QString canonical = own.isEmpty() ? QString() : QFileInfo(own).canonicalFilePath();
-        if (!canonical.isEmpty())
-            ownFiles << canonical;
-    }
-    return ownFiles;
 }
 
 std::vector<int> IMGClass::RowPositions(const QModelIndexList &rows)
@@ -66,8 +54,8 @@ void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows
         return;
     }
 
-    // The archive's own files, resolved once rather than for every entry.
-    const QStringList ownFiles = OwnFilePaths();
+    const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
+    QElapsedTimer sinceEvents;
     QByteArray buffer; // used only where the system cannot copy in the kernel
     for (int row : rows) {
         if (row < 0 || size_t(row) >= directory.size())
@@ -77,7 +65,10 @@ void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows
 
         emit ExportingFileName(name);
         emit IncreaseProgressBar();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsIntervalMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceEvents.start();
+        }
 
         if (!ExportEntryAs(out, entry, ExportFileName(name), ownFiles, buffer, true))
             return;
@@ -85,14 +76,11 @@ void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows
 }
 
 bool IMGClass::ExportEntryAs(const QDir &out, const IMGDirectoryEntry &entry, const QString &fileName,
-                             const QStringList &ownFiles, QByteArray &buffer, bool mayReplace)
+                             const OwnFiles &ownFiles, QByteArray &buffer, bool mayReplace)
 {
     const QString outPath = out.absoluteFilePath(fileName.isEmpty() ? EntryName(entry) : fileName);
-    // Never truncate one of the archive's own files by exporting onto it.
     QFile file(outPath);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                     (mayReplace ? QIODevice::Truncate : QIODevice::NewOnly);
-    if (fileName.isEmpty() || IsOneOf(outPath, ownFiles) || !file.open(mode)) {
+    if (fileName.isEmpty() || !ownFiles.OpenForExport(file, mayReplace)) {
         emit ErrorOccoured({QStringLiteral("创建 "), outPath, QStringLiteral(" 失败")});
         return false;
     }

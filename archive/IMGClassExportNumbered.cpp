@@ -4,6 +4,8 @@
 // (ASCII case ignored, as on file systems that ignore case), never replacing anything.
 #include "archive/IMGClass.h"
 
+#include "archive/OwnFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QSet>
@@ -45,7 +47,7 @@ bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<in
          out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         taken.insert(AsciiLower(existing));
 
-    const QStringList ownFiles = OwnFilePaths();
+    const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
     QSet<QString> written;
     QByteArray buffer; // used only where the system cannot copy in the kernel
     for (const int position : entries) {

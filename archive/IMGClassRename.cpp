@@ -32,12 +32,14 @@ bool IMGClass::RenameEntry(int row, const QString &newName)
     renamed.nameHash = NameHash(renamed.entry.name);
     // Another entry of the same name (ASCII case ignored) would make the two
     // indistinguishable to every lookup; the entry itself may change its case.
-    const auto range = nameIndex.equal_range(renamed.nameHash);
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second != row && SameEntryName(directory[size_t(it->second)].entry, renamed.entry)) {
-            emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 已存在")});
-            return false;
-        }
+    bool taken = false;
+    nameIndex.ForEach(renamed.nameHash, [&](int position) {
+        taken = position != row && SameEntryName(directory[size_t(position)].entry, renamed.entry);
+        return !taken;
+    });
+    if (taken) {
+        emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 已存在")});
+        return false;
     }
 
     BeginDirectoryChange();

@@ -12,6 +12,8 @@ struct Options
     QString workFolder;  // on the disk being measured; emptied by the caller
     QString resultsPath; // RESULTS.md to write, or empty
     QString notesPath;   // hand-written notes appended to the results, or empty
+    QString chartPath;   // the chart (SVG) drawn from the judged rows, or empty; its data
+                         // goes beside it (same name, .tsv) for bench/results.gp
     QString self;        // this program, run again for every measured operation
 };
 

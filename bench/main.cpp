@@ -1,5 +1,6 @@
 // ostrevale-bench: the benchmark of every archive operation against the disk.
 //   ostrevale-bench run --scale small|full [--work FOLDER] [--results FILE] [--notes FILE]
+//                       [--chart FILE.svg]
 //   ostrevale-bench gen --version 1|2 --entries N [--seed S] [--sparse] OUT.img
 //   ostrevale-bench gen-files --count N [--seed S] FOLDER
 //   ostrevale-bench op NAME RESULT-FILE ARGS...   (one measured operation; run by `run`)
@@ -22,7 +23,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: ostrevale-bench run --scale small|full [--work FOLDER] [--results FILE] "
-                 "[--notes FILE]\n"
+                 "[--notes FILE] [--chart FILE.svg]\n"
                  "       ostrevale-bench gen --version 1|2 --entries N [--seed S] [--sparse] OUT.img\n"
                  "       ostrevale-bench gen-files --count N [--seed S] FOLDER\n");
     return 2;
@@ -63,6 +64,7 @@ int main(int argc, char **argv)
         options.workFolder = QFile::decodeName(Option(argc, argv, "--work", ""));
         options.resultsPath = QFile::decodeName(Option(argc, argv, "--results", ""));
         options.notesPath = QFile::decodeName(Option(argc, argv, "--notes", ""));
+        options.chartPath = QFile::decodeName(Option(argc, argv, "--chart", ""));
         options.self = QFile::decodeName(argv[0]);
         // Without --work: a folder of its own in the current one, removed afterwards.
         QTemporaryDir scratch(QDir::current().filePath(QStringLiteral("bench-XXXXXX")));

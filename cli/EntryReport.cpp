@@ -1,8 +1,6 @@
 #include "cli/EntryReport.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "cli/OutputWriter.h"
 
 #include <map>
 
@@ -27,48 +25,131 @@ QString ShownName(const IMGDirectoryEntry &entry)
     return shown;
 }
 
-} // namespace
-
-QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row,
-                  const std::vector<ContentType> *types)
+// The name as EntryName decodes it, in UTF-8: the stored bytes themselves when
+// they are UTF-8 (the common case, with no decoding), else the decoded text,
+// whose invalid bytes became U+FFFD (and whose leading byte order mark is dropped).
+QByteArray NameBytes(const IMGDirectoryEntry &entry)
 {
-    const IMGDirectoryEntry &e = directory[size_t(row)].entry;
-    QString line = QStringLiteral("%1\t%2\t%3\t%4")
-                       .arg(EntryName(e))
-                       .arg(qint64(e.size) * SECTOR_SIZE / 1024)
-                       .arg(row)
-                       .arg(SectorToBytes(e.offset));
-    if (types) {
-        const ContentType &type = (*types)[size_t(row)];
-        const QString game = type.Game();
-        line += QLatin1Char('\t') + type.Name() + QLatin1Char('\t') +
-                (game.isEmpty() ? QStringLiteral("-") : game);
-    }
-    return line + QLatin1Char('\n');
+    const int length = EntryNameLength(entry);
+    const bool byteOrderMark = length >= 3 && uchar(entry.name[0]) == 0xEF && uchar(entry.name[1]) == 0xBB &&
+                               uchar(entry.name[2]) == 0xBF;
+    if (!byteOrderMark && IsValidUtf8(entry.name, length))
+        return QByteArray::fromRawData(entry.name, length);
+    return EntryName(entry).toUtf8();
 }
 
-QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows,
-                const std::vector<ContentType> *types)
+void WriteName(OutputWriter &out, const IMGDirectoryEntry &entry)
 {
-    QJsonArray array;
+    out.Write(NameBytes(entry));
+}
+
+// The name inside a JSON string, escaped as QJsonDocument escapes it: the quote,
+// the backslash and control characters; every other byte of the UTF-8 as it is.
+void WriteJsonString(OutputWriter &out, const IMGDirectoryEntry &entry)
+{
+    static const char kHex[] = "0123456789abcdef";
+    for (const char c : NameBytes(entry)) {
+        const uchar u = uchar(c);
+        switch (u) {
+        case '"':
+            out.Literal("\\\"");
+            break;
+        case '\\':
+            out.Literal("\\\\");
+            break;
+        case '\b':
+            out.Literal("\\b");
+            break;
+        case '\f':
+            out.Literal("\\f");
+            break;
+        case '\n':
+            out.Literal("\\n");
+            break;
+        case '\r':
+            out.Literal("\\r");
+            break;
+        case '\t':
+            out.Literal("\\t");
+            break;
+        default:
+            if (u < 0x20) {
+                out.Literal("\\u00");
+                out.Write(kHex[u >> 4]);
+                out.Write(kHex[u & 0xF]);
+            } else {
+                out.Write(c);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void WriteTable(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+                const std::vector<int> &rows, const std::vector<ContentType> *types)
+{
     for (int row : rows) {
         const IMGDirectoryEntry &e = directory[size_t(row)].entry;
-        QJsonObject object;
-        object.insert(QStringLiteral("name"), EntryName(e));
-        object.insert(QStringLiteral("offset"), qint64(e.offset));
-        object.insert(QStringLiteral("size"), int(e.size));
-        object.insert(QStringLiteral("reserved"), int(e.reserved));
-        object.insert(QStringLiteral("number"), row);
+        WriteName(out, e);
+        out.Write('\t');
+        out.Number(qint64(e.size) * SECTOR_SIZE / 1024);
+        out.Write('\t');
+        out.Number(row);
+        out.Write('\t');
+        out.Number(SectorToBytes(e.offset));
         if (types) {
             const ContentType &type = (*types)[size_t(row)];
-            object.insert(QStringLiteral("type"), type.Name());
-            object.insert(QStringLiteral("rwVersion"), type.kind == ContentType::Kind::RenderWare
-                                                           ? QJsonValue(type.RwVersionText())
-                                                           : QJsonValue());
+            const QString game = type.Game();
+            out.Write('\t');
+            out.Utf8(type.Name());
+            out.Write('\t');
+            out.Utf8(game.isEmpty() ? QStringLiteral("-") : game);
         }
-        array.append(object);
+        out.Write('\n');
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+void WriteJson(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+               const std::vector<int> &rows, const std::vector<ContentType> *types)
+{
+    out.Literal("[\n");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const IMGDirectoryEntry &e = directory[size_t(rows[i])].entry;
+        // The keys in QJsonObject's order, which is sorted.
+        out.Literal("    {\n        \"name\": \"");
+        WriteJsonString(out, e);
+        out.Literal("\",\n        \"number\": ");
+        out.Number(rows[i]);
+        out.Literal(",\n        \"offset\": ");
+        out.Number(e.offset);
+        out.Literal(",\n        \"reserved\": ");
+        out.Number(e.reserved);
+        const ContentType *type = types ? &(*types)[size_t(rows[i])] : nullptr;
+        if (type) {
+            // Type names and version numbers are plain ASCII: nothing to escape.
+            out.Literal(",\n        \"rwVersion\": ");
+            if (type->kind == ContentType::Kind::RenderWare) {
+                out.Write('"');
+                out.Utf8(type->RwVersionText());
+                out.Write('"');
+            } else {
+                out.Literal("null");
+            }
+        }
+        out.Literal(",\n        \"size\": ");
+        out.Number(e.size);
+        if (type) {
+            out.Literal(",\n        \"type\": \"");
+            out.Utf8(type->Name());
+            out.Write('"');
+        }
+        if (i + 1 < rows.size())
+            out.Literal("\n    },\n");
+        else
+            out.Literal("\n    }\n");
+    }
+    out.Literal("]\n");
 }
 
 QString Info(int version, size_t entries, const ArchiveSpace &space, int freeDirectorySlots)

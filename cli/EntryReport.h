@@ -6,22 +6,25 @@
 #include <QByteArray>
 #include <QString>
 
+class OutputWriter;
+
 #include <vector>
 
 // The command line's texts about entries and archives.
 namespace EntryReport {
 
-// One line of the entry table, tab-separated in the window's column order:
-// name, size in KB, number, byte offset.
-// With `types`, two more: the content type and the RenderWare game or version ("-" for none).
-QString TableLine(const std::vector<IMGDirectoryEntryWrap> &directory, int row,
-                  const std::vector<ContentType> *types = nullptr);
+// One line per row of the entry table, tab-separated in the window's column
+// order: name, size in KB, number, byte offset. With `types`, two more: the
+// content type and the RenderWare game or version ("-" for none).
+void WriteTable(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+                const std::vector<int> &rows, const std::vector<ContentType> *types = nullptr);
 
-// A JSON array with one object per row: name, offset, size, reserved (the raw
-// record fields, offset and size in sectors) and number (the directory position).
+// A JSON array with one object per row: name, number, offset, reserved, size
+// (the raw record fields, offset and size in sectors; number is the directory
+// position), laid out as QJsonDocument's indented form, written as it goes.
 // With `types`, also type and rwVersion (null when not RenderWare).
-QByteArray Json(const std::vector<IMGDirectoryEntryWrap> &directory, const std::vector<int> &rows,
-                const std::vector<ContentType> *types = nullptr);
+void WriteJson(OutputWriter &out, const std::vector<IMGDirectoryEntryWrap> &directory,
+               const std::vector<int> &rows, const std::vector<ContentType> *types = nullptr);
 
 // "key: value" lines describing an open archive.
 QString Info(int version, size_t entries, const ArchiveSpace &space, int freeDirectorySlots);

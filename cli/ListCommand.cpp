@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/EntryReport.h"
 #include "cli/EntrySelection.h"
+#include "cli/OutputWriter.h"
 
 ListCommand::ListCommand()
     : ArchiveCommand(
@@ -57,13 +58,10 @@ int ListCommand::RunOn(ArchiveSession &session, ProgressPrinter &)
     if (IsSet(longOption) && !session.img.DetectContentTypes(types))
         return ExitFailed;
     const std::vector<ContentType> *shownTypes = IsSet(longOption) ? &types : nullptr;
-    if (IsSet(jsonOption)) {
-        Console::OutBytes(EntryReport::Json(session.img.directory, rows, shownTypes));
-        return ExitOk;
-    }
-    QString text;
-    for (int row : rows)
-        text += EntryReport::TableLine(session.img.directory, row, shownTypes);
-    Console::Out(text);
+    OutputWriter out;
+    if (IsSet(jsonOption))
+        EntryReport::WriteJson(out, session.img.directory, rows, shownTypes);
+    else
+        EntryReport::WriteTable(out, session.img.directory, rows, shownTypes);
     return ExitOk;
 }

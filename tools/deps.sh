@@ -48,9 +48,9 @@ ostrevale_install_deps() {
     ostrevale_install "${OSTREVALE_PACKAGES[@]}"
 }
 
-# Only for bench/run.sh: Google Benchmark for the table's micro-benchmarks.
-# The build and the tests do not need it.
-OSTREVALE_BENCH_PACKAGES=(libbenchmark-dev)
+# Only for bench/run.sh: Google Benchmark for the table's micro-benchmarks and
+# gnuplot for the chart of the results. The build and the tests do not need them.
+OSTREVALE_BENCH_PACKAGES=(libbenchmark-dev gnuplot-nox)
 
 ostrevale_install_bench_deps() {
     ostrevale_install "${OSTREVALE_BENCH_PACKAGES[@]}"

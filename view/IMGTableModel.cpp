@@ -1,5 +1,7 @@
 #include "view/IMGTableModel.h"
 
+#include "archive/LargePages.h"
+
 IMGTableModel::IMGTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -33,14 +35,36 @@ QVariant IMGTableModel::data(const QModelIndex &index, int role) const
 
     // Numbers go to the view as numbers: the delegate groups their digits in
     // the user's locale and the proxy compares them numerically.
-    const IMGDirectoryEntry &entry = entries[size_t(index.row())].entry;
-    if (index.column() == NameColumn) {
-        QString &name = names[size_t(index.row())];
-        if (name.isNull())
-            name = EntryOrder::Value(entry, index.row(), EntryOrder::NameColumn).toString();
-        return name;
+    switch (index.column()) {
+    case NameColumn:
+        return NameAt(index.row());
+    case SizeColumn:
+        return SizeKBAt(index.row());
+    case NumberColumn:
+        return index.row();
+    case OffsetColumn:
+        return OffsetAt(index.row());
+    default:
+        return QVariant();
     }
-    return EntryOrder::Value(entry, index.row(), EntryOrder::Column(index.column()));
+}
+
+const QString &IMGTableModel::NameAt(int row) const
+{
+    QString &name = names[size_t(row)];
+    if (name.isNull())
+        name = EntryOrder::Value(entries[size_t(row)].entry, row, EntryOrder::NameColumn).toString();
+    return name;
+}
+
+qint64 IMGTableModel::SizeKBAt(int row) const
+{
+    return EntryOrder::NumberValue(entries[size_t(row)].entry, row, EntryOrder::SizeColumn);
+}
+
+qint64 IMGTableModel::OffsetAt(int row) const
+{
+    return EntryOrder::NumberValue(entries[size_t(row)].entry, row, EntryOrder::OffsetColumn);
 }
 
 QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -64,6 +88,12 @@ QVariant IMGTableModel::headerData(int section, Qt::Orientation orientation, int
 void IMGTableModel::SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntries)
 {
     beginResetModel();
+    if (newEntries.size() > entries.capacity()) {
+        // One allocation for the new size, offered large pages before it is filled.
+        std::vector<IMGDirectoryEntryWrap>().swap(entries);
+        entries.reserve(newEntries.size());
+        AdviseLargePages(entries.data(), newEntries.size() * sizeof(IMGDirectoryEntryWrap));
+    }
     entries = newEntries;
     names.assign(entries.size(), QString());
     endResetModel();

@@ -10,7 +10,7 @@
 
 // The entry table: a copy of the archive's directory, one row per entry in
 // directory order, so that model row i is always directory entry i. Sorting and
-// filtering happen in a QSortFilterProxyModel in front of it.
+// filtering happen in a proxy in front of it (IMGSortFilterProxyModel).
 class IMGTableModel : public QAbstractTableModel
 {
 public:
@@ -33,6 +33,11 @@ public:
 
     // Replaces every row with the given directory in one model reset.
     void SetEntries(const std::vector<IMGDirectoryEntryWrap> &newEntries);
+
+    // The typed values of the columns, for a valid row.
+    const QString &NameAt(int row) const;
+    qint64 SizeKBAt(int row) const;
+    qint64 OffsetAt(int row) const;
 
 private:
     std::vector<IMGDirectoryEntryWrap> entries;

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 using namespace Fixtures;
 
 class TestExport : public QObject
@@ -34,6 +36,9 @@ private slots:
     void hostileNamesStayInTheFolder();
     void neverOverwritesTheArchive_data();
     void neverOverwritesTheArchive();
+    void neverOverwritesTheArchiveThroughLinks_data();
+    void neverOverwritesTheArchiveThroughLinks();
+    void danglingLinkCreatesNothingOutside();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
 
@@ -244,6 +249,52 @@ void TestExport::neverOverwritesTheArchive()
     img.ExportEntries(dir.path(), {1});
     QCOMPARE(log.errors(), QStringList{"创建 " + QDir(dir.path()).absoluteFilePath(name) + " 失败"});
     QCOMPARE(VerifyArchive(p, version, before), QString());
+}
+
+void TestExport::neverOverwritesTheArchiveThroughLinks_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("target"); // what the link in the output folder points to
+    QTest::addColumn<bool>("hard");
+    QTest::newRow("symbolic link to the data file") << 2 << "own.img" << false;
+    QTest::newRow("hard link to the data file") << 2 << "own.img" << true;
+    QTest::newRow("symbolic link to the directory file") << 1 << "own.dir" << false;
+    QTest::newRow("hard link to the directory file") << 1 << "own.dir" << true;
+}
+
+void TestExport::neverOverwritesTheArchiveThroughLinks()
+{
+    QFETCH(int, version);
+    QFETCH(QString, target);
+    QFETCH(bool, hard);
+    const QString p = path("own.img");
+    const std::vector<Record> records = {{1, 1, "x.dff"}, {2, 1, "link.dff"}};
+    QVERIFY(version == 1 ? WriteVer1(p, records) : WriteVer2(p, records));
+    const Contents before = Snapshot(p, version);
+    const QString link = path("out/link.dff");
+    const QByteArray from = QFile::encodeName(path(target));
+    QVERIFY(hard ? ::link(from.constData(), QFile::encodeName(link).constData()) == 0
+                 : QFile::link(path(target), link));
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    SignalLog log(img);
+    img.ExportEntries(path("out"), {0, 1});
+    QCOMPARE(log.errors(), QStringList{"创建 " + QDir(path("out")).absoluteFilePath("link.dff") + " 失败"});
+    QCOMPARE(ReadFile(path("out/x.dff")), Pattern(0, 2048));
+    QCOMPARE(VerifyArchive(p, version, before), QString());
+}
+
+void TestExport::danglingLinkCreatesNothingOutside()
+{
+    const QString p = path("arc.img");
+    QVERIFY(WriteVer2(p, {{1, 1, "gone.dff"}}));
+    QVERIFY(QFile::link(path("nowhere.dff"), path("out/gone.dff")));
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    SignalLog log(img);
+    img.ExportEntries(path("out"), {0});
+    QCOMPARE(log.errors(), QStringList{"创建 " + QDir(path("out")).absoluteFilePath("gone.dff") + " 失败"});
+    QVERIFY(!QFileInfo::exists(path("nowhere.dff")));
 }
 
 void TestExport::failedWriteIsReported_data()

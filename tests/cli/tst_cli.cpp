@@ -82,6 +82,7 @@ private slots:
     void checkFindsProblems();
     void listJson_data();
     void listJson();
+    void listShowsNamesAsStored();
     void roundTrip_data();
     void roundTrip();
     void progressOnlyOnATerminal_data();
@@ -587,6 +588,26 @@ void TestCli::listJson()
         QCOMPARE(o["reserved"].toInt(), int(r.reserved));
         QCOMPARE(o["number"].toInt(), entries[i]);
     }
+}
+
+// Names with placeholders of QString::arg, JSON's special characters and a
+// control character come out as stored, in both listings.
+void TestCli::listShowsNamesAsStored()
+{
+    Prepare(0);
+    const Records records = {{1, 1, "pct%2%1.dff"}, {2, 1, "q\"b\\s.txd"}, {3, 1, "tab\tx.col"}};
+    QVERIFY(WriteVer2(path("n.img"), records));
+    const CliResult list = RunCli(dir.path(), {"list", "n.img"});
+    QCOMPARE(list.exitCode, 0);
+    QCOMPARE(list.out, QStringLiteral("pct%2%1.dff\t2\t0\t2048\nq\"b\\s.txd\t2\t1\t4096\ntab\tx.col\t2\t2\t6144\n"));
+    const CliResult json = RunCli(dir.path(), {"list", "n.img", "--json"});
+    QCOMPARE(json.exitCode, 0);
+    QJsonParseError error{};
+    const QJsonArray array = QJsonDocument::fromJson(json.out.toUtf8(), &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(array.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(array[i].toObject()["name"].toString(), QString::fromUtf8(records[size_t(i)].name));
 }
 
 void TestCli::roundTrip_data()
