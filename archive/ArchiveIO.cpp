@@ -151,6 +151,41 @@ bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer)
     return true;
 }
 
+qint64 ReadSmallAt(QFile &file, qint64 position, char *data, qint64 size)
+{
+    if (size < 0 || position < 0)
+        return -1;
+#ifdef Q_OS_UNIX
+    // Only for files read without Qt's buffer in between: the positioned read goes past it.
+    if (file.openMode() & QIODevice::Unbuffered) {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(file.handle(), data + done, size_t(size - done), off_t(position + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            done += n;
+        }
+        return done;
+    }
+#endif
+    if (!Seek(file, position))
+        return -1;
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.read(data + done, size - done);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
 namespace {
 
 // The portable copy: one read of the whole range, one write.

@@ -35,6 +35,11 @@ QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok = nullptr)
 // Like ReadAt, into a buffer that the caller reuses, so copying many entries
 // allocates once for the largest. False when the read itself failed.
 bool ReadInto(QFile &file, qint64 position, qint64 size, QByteArray &buffer);
+// Reads up to `size` bytes at `position` into `data` with one positioned read
+// where the system has one (no seek, no size query): for the many small reads
+// of a scan over every entry. The count read, fewer at the end of the file; -1
+// when the read failed.
+qint64 ReadSmallAt(QFile &file, qint64 position, char *data, qint64 size);
 // Copies up to `size` bytes of `from` at `fromPosition` to `to` at `toPosition`,
 // fewer when `from` ends earlier; `*copied` gets the count. Copies inside the
 // kernel where the system can (no trip through this process's memory), else

@@ -129,18 +129,18 @@ bool DetectEntryTypes(QFile &imgFile, const std::vector<IMGDirectoryEntryWrap> &
         return directory[size_t(a)].entry.offset < directory[size_t(b)].entry.offset;
     });
     types.assign(directory.size(), ContentType());
-    QByteArray head;
+    char head[CONTENT_HEAD_BYTES];
     for (const int position : byOffset) {
         if (beforeEach)
             beforeEach();
         const IMGDirectoryEntry &e = directory[size_t(position)].entry;
         const qint64 entryBytes = qint64(e.size) * SECTOR_SIZE;
         const qint64 wanted = std::min<qint64>(CONTENT_HEAD_BYTES, entryBytes);
-        if (wanted > 0 && !ArchiveIO::ReadInto(imgFile, SectorToBytes(e.offset), wanted, head))
+        const qint64 got = wanted > 0 ? ArchiveIO::ReadSmallAt(imgFile, SectorToBytes(e.offset), head, wanted) : 0;
+        if (got < 0)
             return false;
-        if (head.size() < wanted)
-            head.append(QByteArray(int(wanted - head.size()), '\0'));
-        types[size_t(position)] = DetectContentType(head.left(int(wanted)), entryBytes);
+        std::fill(head + got, head + wanted, '\0'); // a last sector cut short reads as zeros
+        types[size_t(position)] = DetectContentType(QByteArray::fromRawData(head, int(wanted)), entryBytes);
     }
     return true;
 }
