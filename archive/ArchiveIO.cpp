@@ -157,26 +157,23 @@ qint64 ReadSmallAt(QFile &file, qint64 position, char *data, qint64 size)
         return -1;
 #ifdef Q_OS_UNIX
     // Only for files read without Qt's buffer in between: the positioned read goes past it.
-    if (file.openMode() & QIODevice::Unbuffered) {
-        qint64 done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(file.handle(), data + done, size_t(size - done), off_t(position + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return -1;
-            if (n == 0)
-                break;
-            done += n;
-        }
-        return done;
-    }
+    const bool positioned = file.openMode() & QIODevice::Unbuffered;
+#else
+    const bool positioned = false;
 #endif
-    if (!Seek(file, position))
+    if (!positioned && !Seek(file, position))
         return -1;
     qint64 done = 0;
     while (done < size) {
-        const qint64 n = file.read(data + done, size - done);
+        qint64 n = 0;
+#ifdef Q_OS_UNIX
+        if (positioned)
+            n = ::pread(file.handle(), data + done, size_t(size - done), off_t(position + done));
+        else
+#endif
+            n = file.read(data + done, size - done);
+        if (n < 0 && positioned && errno == EINTR)
+            continue;
         if (n < 0)
             return -1;
         if (n == 0)
