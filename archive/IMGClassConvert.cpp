@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/JoinedCopy.h"
 #include "archive/ArchiveLock.h"
 #include "archive/ArchiveReader.h"
 #include "archive/FileIdentity.h"
@@ -10,12 +11,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-namespace {
-
-// The most bytes copied in one piece when neighbouring entries are joined.
-constexpr qint64 kCopyRangeBytes = 8 * 1024 * 1024;
-
-} // namespace
 
 // Writes the new archive into temporaries beside the target (beside the targets
 // of links), named as a rebuild names its own, and puts them in their place at
@@ -103,22 +98,7 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
     IMGClass converted; // only holds the new directory for its writers
     converted.directory = directory;
     qint64 running = firstSector;
-    QByteArray buffer; // used only where the system cannot copy in the kernel
-    // Entries that lie one behind the other in both files are copied as one range.
-    qint64 pendingFrom = 0, pendingTo = 0, pendingBytes = 0;
-    qint64 writebackFrom = 0;
-    const auto copyPending = [&] {
-        if (pendingBytes == 0)
-            return true;
-        if (!ArchiveIO::CopyRange(source.File(), pendingFrom, newImg, pendingTo, pendingBytes, buffer))
-            return false;
-        if (pendingTo + pendingBytes - writebackFrom >= kCopyRangeBytes) {
-            ArchiveIO::StartWriteback(newImg, writebackFrom, pendingTo + pendingBytes - writebackFrom);
-            writebackFrom = pendingTo + pendingBytes;
-        }
-        pendingBytes = 0;
-        return true;
-    };
+    JoinedCopy copy(source.File(), newImg, false);
     for (IMGDirectoryEntryWrap &wrap : converted.directory) {
         const IMGDirectoryEntry entry = wrap.entry;
         emit IncreaseProgressBar();
@@ -127,23 +107,12 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
         if (running > qint64(0xFFFFFFFFu))
             return abandon(imgTemp);
         wrap.entry.offset = quint32(running);
-        if (entry.size > 0) {
-            const qint64 from = SectorToBytes(entry.offset);
-            const qint64 to = SectorToBytes(wrap.entry.offset);
-            const qint64 bytes = qint64(entry.size) * SECTOR_SIZE;
-            const bool follows = pendingBytes > 0 && from == pendingFrom + pendingBytes &&
-                                 to == pendingTo + pendingBytes && pendingBytes + bytes <= kCopyRangeBytes;
-            if (!follows) {
-                if (!copyPending())
-                    return abandon(imgTemp);
-                pendingFrom = from;
-                pendingTo = to;
-            }
-            pendingBytes += bytes;
-        }
+        if (entry.size > 0 && !copy.Add(SectorToBytes(entry.offset), SectorToBytes(wrap.entry.offset),
+                                        qint64(entry.size) * SECTOR_SIZE))
+            return abandon(imgTemp);
         running += entry.size;
     }
-    if (!copyPending())
+    if (!copy.Finish())
         return abandon(imgTemp);
     // Sectors that the source file cut short are zeros in the copy, written out in
     // full, so every entry of the new archive lies inside its data file.

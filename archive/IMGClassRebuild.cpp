@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/JoinedCopy.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
 
@@ -9,13 +10,6 @@
 #include <QFileInfo>
 
 #include <utility>
-
-namespace {
-
-// The most bytes copied in one piece when neighbouring entries are joined.
-constexpr qint64 kCopyRangeBytes = 8 * 1024 * 1024;
-
-} // namespace
 
 // Copies every entry, in directory order and without gaps, into temporary files
 // beside the archive's files (beside the targets of links) and then puts them in
@@ -63,28 +57,7 @@ void IMGClass::Rebuild()
 
     std::vector<quint32> offsets(directory.size());
     qint64 running = firstSector;
-    QByteArray buffer; // used only where the system cannot copy in the kernel
-    // Entries that lie one behind the other in the old file and in the new one
-    // (a stock archive holds nothing else) are copied as one range: a call per
-    // entry would cost more than copying the entry.
-    qint64 pendingFrom = 0, pendingTo = 0, pendingBytes = 0;
-    qint64 writebackFrom = 0;
-    const auto copyPending = [&] {
-        if (pendingBytes == 0)
-            return true;
-        if (!ArchiveIO::CopyRange(imgFile, pendingFrom, newImg, pendingTo, pendingBytes, buffer))
-            return false;
-        // The old data is read no more and goes at the swap: its cached pages are let go
-        // now, a piece at a time, while the disk is busy with the new file.
-        ArchiveIO::DropCachedRange(imgFile, pendingFrom, pendingBytes);
-        // The disk writes while the copy goes on, so the final Sync has little left to wait for.
-        if (pendingTo + pendingBytes - writebackFrom >= kCopyRangeBytes) {
-            ArchiveIO::StartWriteback(newImg, writebackFrom, pendingTo + pendingBytes - writebackFrom);
-            writebackFrom = pendingTo + pendingBytes;
-        }
-        pendingBytes = 0;
-        return true;
-    };
+    JoinedCopy copy(imgFile, newImg, true);
     for (size_t i = 0; i < directory.size(); ++i) {
         const IMGDirectoryEntry entry = directory[i].entry;
         emit IncreaseProgressBar();
@@ -96,25 +69,14 @@ void IMGClass::Rebuild()
             return;
         }
         offsets[i] = quint32(running);
-        if (entry.size > 0) {
-            const qint64 from = SectorToBytes(entry.offset);
-            const qint64 to = SectorToBytes(offsets[i]);
-            const qint64 bytes = qint64(entry.size) * SECTOR_SIZE;
-            const bool follows = pendingBytes > 0 && from == pendingFrom + pendingBytes &&
-                                 to == pendingTo + pendingBytes && pendingBytes + bytes <= kCopyRangeBytes;
-            if (!follows) {
-                if (!copyPending()) {
-                    abandon(imgTemp);
-                    return;
-                }
-                pendingFrom = from;
-                pendingTo = to;
-            }
-            pendingBytes += bytes;
+        if (entry.size > 0 &&
+            !copy.Add(SectorToBytes(entry.offset), SectorToBytes(offsets[i]), qint64(entry.size) * SECTOR_SIZE)) {
+            abandon(imgTemp);
+            return;
         }
         running += entry.size;
     }
-    if (!copyPending()) {
+    if (!copy.Finish()) {
         abandon(imgTemp);
         return;
     }
