@@ -2,11 +2,11 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
-#include "archive/JoinedCopy.h"
 #include "archive/ArchiveLock.h"
 #include "archive/ArchiveReader.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
+#include "archive/JoinedCopy.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
-#include "archive/JoinedCopy.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
+#include "archive/JoinedCopy.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
