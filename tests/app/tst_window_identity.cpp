@@ -7,10 +7,10 @@
 #include "ArchiveHolder.h"
 #include "ArchiveWhole.h"
 #include "ModalAnswerer.h"
+#include "TestFolder.h"
 #include "WindowProbe.h"
 #include "cli/CliRunner.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -43,15 +43,14 @@ private slots:
 
 private:
     static void versions();
-    QString path(const QString &name) const { return dir->filePath(name); }
+    QString path(const QString &name) const { return dir.filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> dir;
+    TestFolder dir;
 };
 
 void TestWindowIdentity::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QVERIFY(dir.Renew());
 }
 
 void TestWindowIdentity::versions()
@@ -77,15 +76,15 @@ void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli()
     w.OpenIMGFile(path("a.img"));
     QCOMPARE(Archive(w)->version, version);
 
-    const CliResult refused = RunCli(dir->path(), {"add", "a.img", "new.dff"});
+    const CliResult refused = RunCli(dir.path(), {"add", "a.img", "new.dff"});
     QCOMPARE(refused.exitCode, 1);
     QCOMPARE(refused.err, QString("ostrevale-cli: IMG文件 a.img 正被另一个程序使用\n"));
-    const CliResult listed = RunCli(dir->path(), {"list", "a.img"});
+    const CliResult listed = RunCli(dir.path(), {"list", "a.img"});
     QCOMPARE(listed.exitCode, 0);
     QCOMPARE(listed.out.count('\n'), 3);
 
     Action(w, "action_close")->trigger();
-    const CliResult added = RunCli(dir->path(), {"add", "a.img", "new.dff"});
+    const CliResult added = RunCli(dir.path(), {"add", "a.img", "new.dff"});
     QCOMPARE(added.exitCode, 0);
     expected.push_back(Imported("new.dff", Pattern(7, 3000)));
     QCOMPARE(ArchiveIsWhole(path("a.img"), version, expected), QString());
@@ -156,7 +155,7 @@ void TestWindowIdentity::newOverTheShownArchive()
 void TestWindowIdentity::dirGivenAsTheArchiveIsRefused()
 {
     QVERIFY(WriteVer1(path("pair.img"), kRecords));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
     OSTREVALE w;
     w.show();
     BoxRecord box;
@@ -167,7 +166,7 @@ void TestWindowIdentity::dirGivenAsTheArchiveIsRefused()
     }
     QCOMPARE(box.text, "IMG文件 " + path("pair.dir") + " 是目录文件，请打开 " + path("pair.img"));
     QCOMPARE(Archive(w)->version, 0);
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
 }
 
 int main(int argc, char *argv[])

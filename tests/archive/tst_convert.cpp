@@ -7,12 +7,12 @@
 #include "ArchiveFixtures.h"
 #include "ContentFixtures.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -31,8 +31,8 @@ private slots:
     void failedWriteLeavesTheTargetAsItWas();
 
 private:
-    QString path(const QString &name) const { return dir->filePath(name); }
-    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+    TestFolder dir;
 };
 
 namespace {
@@ -53,8 +53,7 @@ std::vector<Item> UntidySource()
 
 void TestConvert::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QVERIFY(dir.Renew());
 #ifdef OSTREVALE_FAULT_INJECTION
     FaultInjection::Reset();
 #endif
@@ -146,7 +145,7 @@ void TestConvert::existingTargetIsRefused()
     QVERIFY(!img.ConvertTo(target, to, false));
     QCOMPARE(log.errors(), QStringList{QStringLiteral("文件 ") + path(existing) + QStringLiteral(" 已存在")});
     QCOMPARE(ReadFile(path(existing)), QByteArray("keep me"));
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 
     // Asked to, it replaces them.
     QVERIFY(img.ConvertTo(target, to, true));
@@ -163,7 +162,7 @@ void TestConvert::sourceIsNeverTheTarget()
         QVERIFY(img.OpenArchive(source));
         SignalLog log(img);
         // Even when replacing is allowed, and through another spelling of the path.
-        QVERIFY(!img.ConvertTo(dir->path() + "/./" + QFileInfo(source).fileName(), version, true));
+        QVERIFY(!img.ConvertTo(dir.path() + "/./" + QFileInfo(source).fileName(), version, true));
         QCOMPARE(log.errors().size(), 1);
         QVERIFY(log.errors().first().endsWith(QStringLiteral(" 是源IMG文件")));
         QCOMPARE(ReadFile(source), before);

@@ -10,6 +10,7 @@
 #include "ArchiveWhole.h"
 #include "FileAttributes.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
@@ -19,7 +20,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QStringListModel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -131,15 +131,14 @@ private slots:
     void unfinishedRebuildIsReadAsCompleted();
 
 private:
-    QString path(const QString &name) const { return dir->filePath(name); }
+    QString path(const QString &name) const { return dir.filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> dir;
+    TestFolder dir;
 };
 
 void TestFileIdentity::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QVERIFY(dir.Renew());
 }
 
 void TestFileIdentity::linksStayLinks_data()
@@ -163,8 +162,8 @@ void TestFileIdentity::linksStayLinks()
     QFETCH(int, version);
     QFETCH(QString, layout);
     QFETCH(QString, operation);
-    QVERIFY(QDir(dir->path()).mkpath("real"));
-    QVERIFY(QDir(dir->path()).mkpath("src"));
+    QVERIFY(QDir(dir.path()).mkpath("real"));
+    QVERIFY(QDir(dir.path()).mkpath("src"));
     const QString real = path("real/a.img");
     QVERIFY(WriteArchive(real, version));
     const Contents before = Fixtures::Snapshot(real, version);
@@ -176,7 +175,7 @@ void TestFileIdentity::linksStayLinks()
         links.insert(path("top"), path("real"));
         p = path("top/a.img");
     } else {
-        QVERIFY(QDir(dir->path()).mkpath("top"));
+        QVERIFY(QDir(dir.path()).mkpath("top"));
         p = path("top/a.img");
         if (layout == "linked files") {
             links.insert(p, real);
@@ -356,7 +355,7 @@ void TestFileIdentity::hardLinksStayTogether()
         QCOMPARE(StatOf(path(name)).st_ino, inodes[name]);
         QCOMPARE(int(StatOf(path(name)).st_nlink), 2);
     }
-    QCOMPARE(Leftovers(dir->path()), QStringList());
+    QCOMPARE(Leftovers(dir.path()), QStringList());
     QCOMPARE(ArchiveIsWhole(p, version, expected), QString());
     QCOMPARE(ArchiveIsWhole(other, version, expected), QString());
 }
@@ -385,7 +384,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
     int k = 1;
     for (; !finished && k < 100; ++k) {
         QDir(path("h")).removeRecursively();
-        QVERIFY(QDir(dir->path()).mkpath("h"));
+        QVERIFY(QDir(dir.path()).mkpath("h"));
         QVERIFY(WriteArchive(p, version));
         QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(other).constData()), 0);
         if (version == 1)
@@ -481,7 +480,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves()
                      0);
     }
     const QString p = path(given);
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     IMGClass img;
     SignalLog log(img);
@@ -492,7 +491,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves()
     log.clear();
     QVERIFY(!img.CreateArchive(p, 1));
     QCOMPARE(log.errors(), QStringList{"IMG文件 " + p + " 不能同时作为数据文件和目录文件"});
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
     if (layout == "pair")
         QCOMPARE(ArchiveIsWhole(path("x.img"), 1, Fixtures::Snapshot(path("x.img"), 1)), QString());
 }
@@ -521,7 +520,7 @@ void TestFileIdentity::secondWriterIsRefused()
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass first;
     QVERIFY(first.OpenArchive(p));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     IMGClass second;
     SignalLog log(second);
@@ -645,7 +644,7 @@ void TestFileIdentity::readOnlyMountIsRead_data()
 void TestFileIdentity::readOnlyMountIsRead()
 {
     QFETCH(int, version);
-    QVERIFY(QDir(dir->path()).mkpath("disk"));
+    QVERIFY(QDir(dir.path()).mkpath("disk"));
     QVERIFY(WriteArchive(path("disk/a.img"), version));
     const Contents before = Fixtures::Snapshot(path("disk/a.img"), version);
     const ReadOnlyMount mount(path("disk"), path("ro"));
@@ -660,7 +659,7 @@ void TestFileIdentity::readOnlyMountIsRead()
     QCOMPARE(img.version, version);
     QVERIFY(ArchiveChecker(img).Check().empty());
     QCOMPARE(EntriesReadBack(img, before), QString());
-    QVERIFY(QDir(dir->path()).mkpath("out"));
+    QVERIFY(QDir(dir.path()).mkpath("out"));
     img.ExportEntries(path("out"), Rows(int(img.directory.size()), {0, 1}));
     QCOMPARE(ReadFile(path("out/a.dff")), before[0].content);
     QCOMPARE(log.errors(), QStringList());
@@ -705,7 +704,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges()
     QVERIFY(WriteArchive(p, version));
     const Contents before = Fixtures::Snapshot(p, version);
     QVERIFY(WriteFile(path("src.dff"), kNewContent));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     IMGClass img;
     QVERIFY(img.OpenArchive(p, IMGClass::OpenReadOnly));
@@ -717,7 +716,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges()
     QCOMPARE(log.errors(), QStringList{"IMG文件 " + p + " 以只读方式打开，不能修改"});
     QCOMPARE(EntriesReadBack(img, before), QString());
     img.CloseArchive();
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
@@ -736,7 +735,7 @@ void TestFileIdentity::unfinishedRebuildIsReadAsCompleted()
     QVERIFY(WriteFile(p, data));
     QVERIFY(QFile::rename(path("new.dir"), path("a.dir.rebuilding")));
     QFile::remove(path("new.img"));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     IMGClass reader;
     QVERIFY(reader.OpenArchive(p, IMGClass::OpenReadOnly));
@@ -745,7 +744,7 @@ void TestFileIdentity::unfinishedRebuildIsReadAsCompleted()
     QVERIFY(ArchiveChecker(reader).Check().empty());
     QCOMPARE(EntriesReadBack(reader, before), QString());
     reader.CloseArchive();
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
 
     IMGClass writer;
     QVERIFY(writer.OpenArchive(p));

@@ -5,12 +5,12 @@
 #include "ArchiveFixtures.h"
 #include "ContentFixtures.h"
 #include "SignalLog.h"
+#include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <numeric>
@@ -33,8 +33,8 @@ private slots:
     void readOnlyTargetTakesNothing();
 
 private:
-    QString path(const QString &name) const { return dir->filePath(name); }
-    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+    TestFolder dir;
 };
 
 namespace {
@@ -60,8 +60,7 @@ std::vector<Item> Target(bool full)
 
 void TestImportFrom::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QVERIFY(dir.Renew());
 }
 
 void TestImportFrom::sameAsImportingTheFiles_data()
@@ -92,7 +91,7 @@ void TestImportFrom::sameAsImportingTheFiles()
     const QByteArray sourceBytes = ReadFile(b), sourceDir = ReadFile(DirPathFor(b));
 
     // The twin imports files holding the entries' sectors.
-    QVERIFY(QDir(dir->path()).mkdir("files"));
+    QVERIFY(QDir(dir.path()).mkdir("files"));
     QStringList files;
     const QByteArray img = ReadFile(b);
     for (const Record &r : sourceRecords) {
@@ -163,8 +162,8 @@ void TestImportFrom::pathLikeNamesAreCopiedAsNames()
     QCOMPARE(target.directory.size(), size_t(5));
     QCOMPARE(EntryName(target.directory[3].entry), QStringLiteral("../../escape.dff"));
     QCOMPARE(EntryName(target.directory[4].entry), QStringLiteral("C:\\x.txd"));
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 3);
-    QVERIFY(!QFileInfo::exists(QFileInfo(dir->path() + "/../../escape.dff").absoluteFilePath()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    QVERIFY(!QFileInfo::exists(QFileInfo(dir.path() + "/../../escape.dff").absoluteFilePath()));
 }
 
 void TestImportFrom::sourceCutShortGivesZeros()
@@ -191,12 +190,12 @@ void TestImportFrom::archiveIsNotItsOwnSource()
     const QByteArray before = ReadFile(a);
     IMGClass target, sameFile;
     QVERIFY(target.OpenArchive(a));
-    QVERIFY(sameFile.OpenArchive(dir->path() + "/./a.img", IMGClass::OpenReadOnly));
+    QVERIFY(sameFile.OpenArchive(dir.path() + "/./a.img", IMGClass::OpenReadOnly));
     SignalLog log(target);
     target.ImportEntriesFrom(target, All(target));
     target.ImportEntriesFrom(sameFile, All(sameFile));
     QCOMPARE(log.errors(), QStringList({QStringLiteral("源IMG文件 ") + a + QStringLiteral(" 与目标相同"),
-                                        QStringLiteral("源IMG文件 ") + dir->path() + "/./a.img" +
+                                        QStringLiteral("源IMG文件 ") + dir.path() + "/./a.img" +
                                             QStringLiteral(" 与目标相同")}));
     QCOMPARE(ReadFile(a), before);
 }

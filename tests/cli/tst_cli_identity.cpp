@@ -7,9 +7,9 @@
 #include "ArchiveWhole.h"
 #include "CliRunner.h"
 #include "FileAttributes.h"
+#include "TestFolder.h"
 
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -77,18 +77,17 @@ private slots:
     void unfinishedRebuildIsReadAndNoted();
 
 private:
-    QString path(const QString &name) const { return dir->filePath(name); }
-    CliResult Cli(const QStringList &args) const { return RunCli(dir->path(), args); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    CliResult Cli(const QStringList &args) const { return RunCli(dir.path(), args); }
 
-    std::unique_ptr<QTemporaryDir> dir;
+    TestFolder dir;
 };
 
 void TestCliIdentity::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    QVERIFY(QDir(dir->path()).mkpath("src"));
-    QVERIFY(QDir(dir->path()).mkpath("out"));
+    QVERIFY(dir.Renew());
+    QVERIFY(QDir(dir.path()).mkpath("src"));
+    QVERIFY(QDir(dir.path()).mkpath("out"));
     QVERIFY(WriteFile(path("src/new.dff"), kNewContent));
 }
 
@@ -111,7 +110,7 @@ void TestCliIdentity::linksStayLinks()
     QFETCH(int, version);
     QFETCH(bool, linkedFolder);
     QFETCH(QString, command);
-    QVERIFY(QDir(dir->path()).mkpath("real"));
+    QVERIFY(QDir(dir.path()).mkpath("real"));
     QVERIFY(WriteArchive(path("real/a.img"), version));
     Contents expected = Fixtures::Snapshot(path("real/a.img"), version);
     QStringList links;
@@ -119,7 +118,7 @@ void TestCliIdentity::linksStayLinks()
         QVERIFY(QFile::link(path("real"), path("link")));
         links << "link";
     } else {
-        QVERIFY(QDir(dir->path()).mkpath("link"));
+        QVERIFY(QDir(dir.path()).mkpath("link"));
         QVERIFY(QFile::link(path("real/a.img"), path("link/a.img")));
         links << "link/a.img";
         if (version == 1) {
@@ -205,7 +204,7 @@ void TestCliIdentity::hardLinksStayTogether()
         QCOMPARE(StatOf(path("a.dir")).st_ino, StatOf(path("b.dir")).st_ino);
     QCOMPARE(ArchiveIsWhole(path("a.img"), version, expected), QString());
     QCOMPARE(ArchiveIsWhole(path("b.img"), version, expected), QString());
-    QCOMPARE(Leftovers(dir->path()), QStringList());
+    QCOMPARE(Leftovers(dir.path()), QStringList());
 }
 
 void TestCliIdentity::oneFileIsNeverBothHalves_data()
@@ -224,13 +223,13 @@ void TestCliIdentity::oneFileIsNeverBothHalves()
     QFETCH(QString, message);
     QVERIFY(WriteVer1(path("pair.img"), kRecords));
     QVERIFY(WriteFile(path("ab"), Pattern(3, 4096)));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
     for (const QStringList &args : {QStringList{"add", given, "src/new.dff"}, QStringList{"list", given}}) {
         const CliResult result = Cli(args);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, message);
     }
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
     QCOMPARE(ArchiveIsWhole(path("pair.img"), 1, Fixtures::Snapshot(path("pair.img"), 1)), QString());
 }
 
@@ -252,7 +251,7 @@ void TestCliIdentity::concurrentAddsLoseNothing()
     const Contents before = Fixtures::Snapshot(path("a.img"), version);
     std::vector<QStringList> names(kWriters);
     for (int w = 0; w < kWriters; ++w) {
-        QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("w%1").arg(w)));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("w%1").arg(w)));
         for (int f = 0; f < kFilesEach; ++f) {
             names[size_t(w)] << QStringLiteral("w%1/f%2.dff").arg(w).arg(f);
             QVERIFY(WriteFile(path(names[size_t(w)].last()), Pattern(w * 100 + f, 3000)));
@@ -261,7 +260,7 @@ void TestCliIdentity::concurrentAddsLoseNothing()
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int w = 0; w < kWriters; ++w) {
         writers.push_back(std::make_unique<QProcess>());
-        writers.back()->setWorkingDirectory(dir->path());
+        writers.back()->setWorkingDirectory(dir.path());
         writers.back()->start(QStringLiteral(OSTREVALE_CLI_PATH), QStringList{"add", "a.img"} + names[size_t(w)]);
     }
     Contents expected = before;
@@ -308,7 +307,7 @@ void TestCliIdentity::heldArchiveRefusesChangesOnly()
     Contents expected = Fixtures::Snapshot(path("a.img"), version);
     ArchiveHolder holder;
     QVERIFY(holder.Start(path("a.img")));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     for (const QString command : {"add", "delete", "rename", "rebuild"}) {
         Contents ignored = expected;
@@ -316,7 +315,7 @@ void TestCliIdentity::heldArchiveRefusesChangesOnly()
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, QString("ostrevale-cli: IMG文件 a.img 正被另一个程序使用\n"));
     }
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
     for (const QStringList &args : {QStringList{"info", "a.img"}, QStringList{"list", "a.img"},
                                     QStringList{"check", "a.img"}, QStringList{"extract", "a.img", "-o", "out"}}) {
         const CliResult result = Cli(args);
@@ -342,7 +341,7 @@ void TestCliIdentity::readOnlyMountIsRead_data()
 void TestCliIdentity::readOnlyMountIsRead()
 {
     QFETCH(int, version);
-    QVERIFY(QDir(dir->path()).mkpath("disk"));
+    QVERIFY(QDir(dir.path()).mkpath("disk"));
     QVERIFY(WriteArchive(path("disk/a.img"), version));
     Contents expected = Fixtures::Snapshot(path("disk/a.img"), version);
     const ReadOnlyMount mount(path("disk"), path("ro"));
@@ -386,12 +385,12 @@ void TestCliIdentity::anotherUsersReadableArchiveIsRead()
     const Contents expected = Fixtures::Snapshot(path("a.img"), version);
     for (const QString &name : QStringList{"a.img", "a.dir"})
         ::chmod(QFile::encodeName(path(name)).constData(), 0444);
-    QCOMPARE(::chmod(QFile::encodeName(dir->path()).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     QCOMPARE(::chmod(QFile::encodeName(path("out")).constData(), 0777), 0);
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
     const auto asOtherUser = [&](const QStringList &args) {
         QProcess process;
-        process.setWorkingDirectory(dir->path());
+        process.setWorkingDirectory(dir.path());
         process.start(setpriv, QStringList{"--reuid=1234", "--regid=1234", "--clear-groups",
                                            QStringLiteral(OSTREVALE_CLI_PATH)} +
                                    args);
@@ -410,7 +409,7 @@ void TestCliIdentity::anotherUsersReadableArchiveIsRead()
         QCOMPARE(result.first, 1);
         QCOMPARE(result.second, QString("ostrevale-cli: 打开 a.img 失败\n"));
     }
-    QMap<QString, QByteArray> now = FilesIn(dir->path());
+    QMap<QString, QByteArray> now = FilesIn(dir.path());
     for (auto it = now.begin(); it != now.end();)
         it = it.key().startsWith("/out/") ? now.erase(it) : std::next(it);
     QVERIFY(now == files);
@@ -459,7 +458,7 @@ void TestCliIdentity::unfinishedRebuildIsReadAndNoted()
 #endif
     }
     QVERIFY(QFileInfo::exists(path("a.dir.rebuilding")));
-    const QMap<QString, QByteArray> files = FilesIn(dir->path());
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
 
     const CliResult listed = Cli({"list", "a.img"});
     QCOMPARE(listed.exitCode, 0);
@@ -467,7 +466,7 @@ void TestCliIdentity::unfinishedRebuildIsReadAndNoted()
                                  "reading the archive as the next changing command will complete it\n"));
     QCOMPARE(listed.out.count('\n'), 3);
     QCOMPARE(Cli({"check", "a.img"}).exitCode, 0);
-    QVERIFY(FilesIn(dir->path()) == files);
+    QVERIFY(FilesIn(dir.path()) == files);
 
     Contents expected = before;
     const CliResult added = Cli(ChangingCommand("add", "a.img", &expected));

@@ -7,11 +7,11 @@
 #include "CliRunner.h"
 #include "ContentFixtures.h"
 #include "FileAttributes.h"
+#include "TestFolder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Fixtures;
@@ -81,14 +81,13 @@ private slots:
     void linksAndHardLinks();
 
 private:
-    QString path(const QString &name) const { return dir->filePath(name); }
-    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+    TestFolder dir;
 };
 
 void TestCliToolkit::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QVERIFY(dir.Renew());
 }
 
 void TestCliToolkit::diff_data()
@@ -117,29 +116,29 @@ void TestCliToolkit::diff()
                   {"twice.ifp", Pattern(8, 10)},
                   {"SAME.TXD", Pattern(2, 3000), 20},
                   {"twice.ifp", Pattern(9, 1)}});
-    const auto before = FolderSnapshot(dir->path());
+    const auto before = FolderSnapshot(dir.path());
 
-    CliResult r = RunCli(dir->path(), {"diff", "a.img", "b.img"});
+    CliResult r = RunCli(dir.path(), {"diff", "a.img", "b.img"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, Lines({"- gone.dff", "~ Changed.col", "~ twice.ifp", "+ new.dff", "+ twice.ifp"}));
     QCOMPARE(r.exitCode, 1);
 
-    r = RunCli(dir->path(), {"diff", "--json", "a.img", "b.img"});
+    r = RunCli(dir.path(), {"diff", "--json", "a.img", "b.img"});
     QCOMPARE(r.exitCode, 1);
     const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QCOMPARE(json.value("removed").toArray(), QJsonArray({"gone.dff"}));
     QCOMPARE(json.value("changed").toArray(), QJsonArray({"Changed.col", "twice.ifp"}));
     QCOMPARE(json.value("added").toArray(), QJsonArray({"new.dff", "twice.ifp"}));
 
-    r = RunCli(dir->path(), {"diff", "a.img", "a.img"});
+    r = RunCli(dir.path(), {"diff", "a.img", "a.img"});
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 0);
-    r = RunCli(dir->path(), {"diff", "--json", "b.img", "b.img"});
+    r = RunCli(dir.path(), {"diff", "--json", "b.img", "b.img"});
     QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object(),
              QJsonObject({{"removed", QJsonArray()}, {"added", QJsonArray()}, {"changed", QJsonArray()}}));
     QCOMPARE(r.exitCode, 0);
     // Both archives are only read.
-    QCOMPARE(FolderSnapshot(dir->path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 }
 
 void TestCliToolkit::diffErrors_data()
@@ -163,12 +162,12 @@ void TestCliToolkit::diffErrors()
     QFETCH(QStringList, args);
     WriteArchive(path("a.img"), 2, {{"a.dff", Pattern(1, 100)}});
     QVERIFY(WriteFile(path("text.img"), "hello"));
-    const auto before = FolderSnapshot(dir->path());
-    const CliResult r = RunCli(dir->path(), args);
+    const auto before = FolderSnapshot(dir.path());
+    const CliResult r = RunCli(dir.path(), args);
     QTEST(r.err, "err");
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 2);
-    QCOMPARE(FolderSnapshot(dir->path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 }
 
 void TestCliToolkit::diffAgainstOwnConvert_data()
@@ -193,14 +192,14 @@ void TestCliToolkit::diffAgainstOwnConvert()
                                                       {"last.ifp", Pattern(5, 700), 60}},
                                                      true);
     const QByteArray sourceImg = ReadFile(path("a.img"));
-    CliResult r = RunCli(dir->path(), {"convert", "a.img", "new.img", "--version", QString::number(to)});
+    CliResult r = RunCli(dir.path(), {"convert", "a.img", "new.img", "--version", QString::number(to)});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(ReadFile(path("a.img")), sourceImg);
     QCOMPARE(QFileInfo::exists(path("new.dir")), to == 1);
 
-    r = RunCli(dir->path(), {"diff", "a.img", "new.img"});
+    r = RunCli(dir.path(), {"diff", "a.img", "new.img"});
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 0);
     const std::vector<Record> converted = ReadRecords(path("new.img"), to);
@@ -213,7 +212,7 @@ void TestCliToolkit::diffAgainstOwnConvert()
         next += records[i].size;
     }
     // A tidy copy: only the source's own namesakes remain to be found.
-    r = RunCli(dir->path(), {"check", "new.img"});
+    r = RunCli(dir.path(), {"check", "new.img"});
     QCOMPARE(r.out,
              Lines({"entry 3 (A.DFF): same name as entry 1 (a.dff)", "5 entries checked, 1 problem found"}));
     QCOMPARE(r.exitCode, 1);
@@ -250,19 +249,19 @@ void TestCliToolkit::convertErrors()
     WriteArchive(path("a.img"), 1, {{"a.dff", Pattern(1, 100)}});
     QVERIFY(WriteFile(path("old.img"), "keep"));
     QVERIFY(WriteFile(path("lone.dir"), "keep"));
-    const auto before = FolderSnapshot(dir->path());
-    const CliResult r = RunCli(dir->path(), args);
+    const auto before = FolderSnapshot(dir.path());
+    const CliResult r = RunCli(dir.path(), args);
     QTEST(r.err, "err");
     QCOMPARE(r.exitCode, status);
-    QCOMPARE(FolderSnapshot(dir->path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 
     // --force replaces what stood there.
     if (args.contains("old.img") || args.contains("lone.img")) {
-        const CliResult forced = RunCli(dir->path(), args + QStringList{"--force"});
+        const CliResult forced = RunCli(dir.path(), args + QStringList{"--force"});
         QCOMPARE(forced.err, QString());
         QCOMPARE(forced.exitCode, 0);
         const QString target = args.contains("old.img") ? "old.img" : "lone.img";
-        QCOMPARE(RunCli(dir->path(), {"diff", "a.img", target}).exitCode, 0);
+        QCOMPARE(RunCli(dir.path(), {"diff", "a.img", target}).exitCode, 0);
     }
 }
 
@@ -285,7 +284,7 @@ void TestCliToolkit::killedConvertLeavesNoHalfArchive()
         for (const QString &f : QStringList{"b.img", "b.dir", "b.img.rebuilding", "b.dir.rebuilding"})
             QFile::remove(path(f));
         QProcess process;
-        process.setWorkingDirectory(dir->path());
+        process.setWorkingDirectory(dir.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("OSTREVALE_CRASH_AFTER_STEP", QString::number(k));
         process.setProcessEnvironment(env);
@@ -301,7 +300,7 @@ void TestCliToolkit::killedConvertLeavesNoHalfArchive()
             QVERIFY(!QFileInfo::exists(path("b.dir")));
             continue;
         }
-        const CliResult same = RunCli(dir->path(), {"diff", "a.img", "b.img"});
+        const CliResult same = RunCli(dir.path(), {"diff", "a.img", "b.img"});
         QVERIFY2(same.exitCode == 0, qPrintable(QStringLiteral("after step %1: %2").arg(k).arg(same.err)));
     }
     QVERIFY(finished);
@@ -338,7 +337,7 @@ void TestCliToolkit::addFrom()
     WriteArchive(path("b.img"), versionB,
                  {{"A.DFF", Pattern(3, 5000)}, {"new.col", Pattern(4, 10)}, {"x/../y.ifp", Pattern(5, 10)}});
     const QByteArray source = ReadFile(path("b.img"));
-    const CliResult r = RunCli(dir->path(), QStringList{"add", "a.img", "--from", "b.img"} + selection);
+    const CliResult r = RunCli(dir.path(), QStringList{"add", "a.img", "--from", "b.img"} + selection);
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 0);
@@ -347,11 +346,11 @@ void TestCliToolkit::addFrom()
     for (const Record &rec : ReadRecords(path("a.img"), versionA))
         names << QString::fromUtf8(rec.name);
     QTEST(names, "names");
-    QCOMPARE(RunCli(dir->path(), {"check", "a.img"}).exitCode, 0);
+    QCOMPARE(RunCli(dir.path(), {"check", "a.img"}).exitCode, 0);
     if (!selection.isEmpty())
         return;
     // The copied entries hold the source's bytes.
-    const CliResult again = RunCli(dir->path(), {"diff", "b.img", "a.img"});
+    const CliResult again = RunCli(dir.path(), {"diff", "b.img", "a.img"});
     for (const QString &line : again.out.split('\n', Qt::SkipEmptyParts))
         QVERIFY2(!line.startsWith("~"), qPrintable(line));
 }
@@ -390,11 +389,11 @@ void TestCliToolkit::addFromErrors()
     WriteArchive(path("hostile.img"), 2,
                  {{"good.dff", Pattern(2, 100)}, {"abcdefghijklmnopqrstuvwx", Pattern(3, 10)}});
     WriteArchive(path("empty.img"), 1, {{"good.dff", Pattern(2, 100)}, {"", Pattern(3, 10)}});
-    const auto before = FolderSnapshot(dir->path());
-    const CliResult r = RunCli(dir->path(), args);
+    const auto before = FolderSnapshot(dir.path());
+    const CliResult r = RunCli(dir.path(), args);
     QTEST(r.err, "err");
     QCOMPARE(r.exitCode, status);
-    QCOMPARE(FolderSnapshot(dir->path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
 }
 
 void TestCliToolkit::extractNumbersDuplicates_data()
@@ -414,10 +413,10 @@ void TestCliToolkit::extractNumbersDuplicates()
                                                       {"tex.txd", Pattern(4, 100)},
                                                       {"readme", Pattern(5, 100)},
                                                       {"README", Pattern(6, 100)}});
-    QVERIFY(QDir(dir->path()).mkdir("out"));
+    QVERIFY(QDir(dir.path()).mkdir("out"));
     QVERIFY(WriteFile(path("out/tex~3.txd"), "mine"));
 
-    CliResult r = RunCli(dir->path(), {"extract", "a.img", "-o", "out", "--duplicates", "number"});
+    CliResult r = RunCli(dir.path(), {"extract", "a.img", "-o", "out", "--duplicates", "number"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, Lines({"TEX.TXD -> TEX~4.TXD", "tex.txd -> tex~5.txd", "README -> README~2"}));
     QCOMPARE(r.exitCode, 0);
@@ -430,11 +429,11 @@ void TestCliToolkit::extractNumbersDuplicates()
     QCOMPARE(ReadFile(path("out/tex~5.txd")), EntryData(img, records[3]));
 
     // Today's behaviour stays the default.
-    r = RunCli(dir->path(), {"extract", "a.img", "-o", "out", "tex.txd"});
+    r = RunCli(dir.path(), {"extract", "a.img", "-o", "out", "tex.txd"});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, Lines({kErr + "entry 1 (TEX.TXD) not extracted: same name as entry 0 (tex.txd)",
                            kErr + "entry 3 (tex.txd) not extracted: same name as entry 0 (tex.txd)"}));
-    r = RunCli(dir->path(), {"extract", "a.img", "-o", "out", "--duplicates", "all"});
+    r = RunCli(dir.path(), {"extract", "a.img", "-o", "out", "--duplicates", "all"});
     QCOMPARE(r.err, UsageErr("extract", "--duplicates must be first or number, not 'all'"));
     QCOMPARE(r.exitCode, 2);
 }
@@ -450,18 +449,18 @@ void TestCliToolkit::cat()
 {
     QFETCH(int, version);
     WriteArchive(path("a.img"), version, {{"a.dff", Pattern(1, 5000)}, {"Last.txd", Pattern(2, 100)}}, true);
-    QVERIFY(QDir(dir->path()).mkdir("out"));
-    QCOMPARE(RunCli(dir->path(), {"extract", "a.img", "-o", "out"}).exitCode, 0);
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+    QCOMPARE(RunCli(dir.path(), {"extract", "a.img", "-o", "out"}).exitCode, 0);
     for (const QString &name : QStringList{"a.dff", "Last.txd"}) {
         QProcess process;
-        process.setWorkingDirectory(dir->path());
+        process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(OSTREVALE_CLI_PATH), {"cat", "a.img", name.toUpper()});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(process.readAllStandardError(), QByteArray());
         QCOMPARE(process.readAllStandardOutput(), ReadFile(path("out/" + name)));
     }
-    const CliResult r = RunCli(dir->path(), {"cat", "a.img", "none.dff"});
+    const CliResult r = RunCli(dir.path(), {"cat", "a.img", "none.dff"});
     QCOMPARE(r.err, kErr + "no entry named 'none.dff'\n");
     QCOMPARE(r.out, QString());
     QCOMPARE(r.exitCode, 1);
@@ -496,12 +495,12 @@ void TestCliToolkit::listLongAndInfo()
                         .arg(i)
                         .arg(qint64(records[i].offset) * 2048)
                         .arg(types[int(i)]);
-    CliResult r = RunCli(dir->path(), {"list", "--long", "a.img"});
+    CliResult r = RunCli(dir.path(), {"list", "--long", "a.img"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out, Lines(expected));
     QCOMPARE(r.exitCode, 0);
 
-    r = RunCli(dir->path(), {"list", "--long", "--json", "a.img"});
+    r = RunCli(dir.path(), {"list", "--long", "--json", "a.img"});
     const QJsonArray array = QJsonDocument::fromJson(r.out.toUtf8()).array();
     QCOMPARE(array.size(), 10);
     QCOMPARE(array[0].toObject().value("type").toString(), QStringLiteral("Clump"));
@@ -510,10 +509,10 @@ void TestCliToolkit::listLongAndInfo()
     QCOMPARE(array[5].toObject().value("type").toString(), QStringLiteral("COL3"));
     QVERIFY(array[5].toObject().value("rwVersion").isNull());
     // Without --long, no new fields.
-    r = RunCli(dir->path(), {"list", "--json", "a.img"});
+    r = RunCli(dir.path(), {"list", "--json", "a.img"});
     QVERIFY(!QJsonDocument::fromJson(r.out.toUtf8()).array()[0].toObject().contains("type"));
 
-    r = RunCli(dir->path(), {"info", "a.img"});
+    r = RunCli(dir.path(), {"info", "a.img"});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.endsWith(Lines({"type ANP3: 1", "type COL3: 1", "type Clump: 3",
                                    "type Texture Dictionary: 1", "type bnry: 1", "type chunk 0x2B: 1",
@@ -542,7 +541,7 @@ void TestCliToolkit::checkStrict()
                   {"big.dff", RwChunk(0x10, 4000, sa, 100), first + 3},
                   {"late.txd", RwChunk(0x16, 100, sa), first + 6},
                   {"early.ifp", Magic("ANP3"), first + 4}});
-    CliResult r = RunCli(dir->path(), {"check", "--strict", "a.img"});
+    CliResult r = RunCli(dir.path(), {"check", "--strict", "a.img"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out,
              Lines({"entry 1 (car.dff): holds Texture Dictionary, not what its extension says",
@@ -556,7 +555,7 @@ void TestCliToolkit::checkStrict()
                     "6 entries checked, 5 problems found"}));
     QCOMPARE(r.exitCode, 1);
     // Plain check does not look at any of this.
-    r = RunCli(dir->path(), {"check", "a.img"});
+    r = RunCli(dir.path(), {"check", "a.img"});
     QCOMPARE(r.out, QStringLiteral("6 entries checked, 0 problems found\n"));
     QCOMPARE(r.exitCode, 0);
 }
@@ -571,7 +570,7 @@ void TestCliToolkit::sourcesOnReadOnlyMediaAreRead_data()
 void TestCliToolkit::sourcesOnReadOnlyMediaAreRead()
 {
     QFETCH(int, version);
-    QVERIFY(QDir(dir->path()).mkpath("disk"));
+    QVERIFY(QDir(dir.path()).mkpath("disk"));
     WriteArchive(path("disk/a.img"), version, TypedItems());
     WriteArchive(path("disk/b.img"), 3 - version, {{"car.dff", Pattern(1, 100)}});
     WriteArchive(path("t.img"), version, {{"x.dat", Pattern(2, 100)}});
@@ -585,12 +584,12 @@ void TestCliToolkit::sourcesOnReadOnlyMediaAreRead()
         {"list", "--long", "ro/a.img"},             {"check", "--strict", "ro/a.img"},
         {"extract", "ro/a.img", "-o", ".", "--duplicates", "number"}};
     for (const QStringList &args : commands) {
-        const CliResult r = RunCli(dir->path(), args);
+        const CliResult r = RunCli(dir.path(), args);
         QCOMPARE(r.err, QString());
         QVERIFY2(r.exitCode == (args.first() == "diff" ? 1 : 0),
                  qPrintable(args.join(' ')));
     }
-    QCOMPARE(RunCli(dir->path(), {"diff", "ro/a.img", "new.img"}).exitCode, 0);
+    QCOMPARE(RunCli(dir.path(), {"diff", "ro/a.img", "new.img"}).exitCode, 0);
     QCOMPARE(FolderSnapshot(path("disk")), files);
 }
 
@@ -600,31 +599,31 @@ void TestCliToolkit::heldArchivesAreReadNotReplaced()
     WriteArchive(path("held.img"), 1, {{"b.dff", Pattern(2, 100)}});
     ArchiveHolder holder;
     QVERIFY(holder.Start(path("held.img")));
-    const auto before = FolderSnapshot(dir->path());
+    const auto before = FolderSnapshot(dir.path());
     // Another writer has it open: it is not replaced under it, nor changed.
-    CliResult r = RunCli(dir->path(), {"convert", "a.img", "held.img", "--version", "1", "--force"});
+    CliResult r = RunCli(dir.path(), {"convert", "a.img", "held.img", "--version", "1", "--force"});
     QCOMPARE(r.err, kErr + "IMG文件 held.img 正被另一个程序使用\n");
     QCOMPARE(r.exitCode, 1);
-    r = RunCli(dir->path(), {"add", "held.img", "--from", "a.img"});
+    r = RunCli(dir.path(), {"add", "held.img", "--from", "a.img"});
     QCOMPARE(r.err, kErr + "IMG文件 held.img 正被另一个程序使用\n");
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(FolderSnapshot(dir->path()), before);
+    QCOMPARE(FolderSnapshot(dir.path()), before);
     // As a source it is only read, which takes no lock.
-    r = RunCli(dir->path(), {"diff", "held.img", "a.img"});
+    r = RunCli(dir.path(), {"diff", "held.img", "a.img"});
     QCOMPARE(r.out, Lines({"- b.dff", "+ a.dff"}));
     QCOMPARE(r.exitCode, 1);
-    r = RunCli(dir->path(), {"add", "a.img", "--from", "held.img"});
+    r = RunCli(dir.path(), {"add", "a.img", "--from", "held.img"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.exitCode, 0);
-    r = RunCli(dir->path(), {"convert", "held.img", "copy.img", "--version", "2"});
+    r = RunCli(dir.path(), {"convert", "held.img", "copy.img", "--version", "2"});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(RunCli(dir->path(), {"diff", "held.img", "copy.img"}).exitCode, 0);
+    QCOMPARE(RunCli(dir.path(), {"diff", "held.img", "copy.img"}).exitCode, 0);
 }
 
 void TestCliToolkit::linksAndHardLinks()
 {
     WriteArchive(path("a.img"), 2, {{"a.dff", Pattern(1, 100)}});
-    QVERIFY(QDir(dir->path()).mkpath("real"));
+    QVERIFY(QDir(dir.path()).mkpath("real"));
     WriteArchive(path("real/old.img"), 2, {{"old.dff", Pattern(2, 100)}});
     QVERIFY(QFile::link(path("real/old.img"), path("link.img")));
     QCOMPARE(::link(QFile::encodeName(path("a.img")).constData(), QFile::encodeName(path("hard.img")).constData()),
@@ -632,24 +631,24 @@ void TestCliToolkit::linksAndHardLinks()
     const QByteArray source = ReadFile(path("a.img"));
 
     // A forced convert onto a link writes into the link's target; the link stays.
-    CliResult r = RunCli(dir->path(), {"convert", "a.img", "link.img", "--version", "2", "--force"});
+    CliResult r = RunCli(dir.path(), {"convert", "a.img", "link.img", "--version", "2", "--force"});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.exitCode, 0);
     QVERIFY(QFileInfo(path("link.img")).isSymLink());
-    QCOMPARE(RunCli(dir->path(), {"diff", "a.img", "real/old.img"}).exitCode, 0);
+    QCOMPARE(RunCli(dir.path(), {"diff", "a.img", "real/old.img"}).exitCode, 0);
     // A target with a further name keeps it: both names show the new archive.
     WriteArchive(path("target.img"), 1, {{"old.dff", Pattern(3, 100)}});
     QCOMPARE(::link(QFile::encodeName(path("target.img")).constData(),
                     QFile::encodeName(path("other.img")).constData()),
              0);
-    r = RunCli(dir->path(), {"convert", "a.img", "target.img", "--version", "2", "--force"});
+    r = RunCli(dir.path(), {"convert", "a.img", "target.img", "--version", "2", "--force"});
     QCOMPARE(r.err, QString());
-    QCOMPARE(RunCli(dir->path(), {"diff", "a.img", "other.img"}).exitCode, 0);
+    QCOMPARE(RunCli(dir.path(), {"diff", "a.img", "other.img"}).exitCode, 0);
     // Another name of the source is the source.
-    r = RunCli(dir->path(), {"convert", "a.img", "hard.img", "--version", "2", "--force"});
+    r = RunCli(dir.path(), {"convert", "a.img", "hard.img", "--version", "2", "--force"});
     QCOMPARE(r.err, kErr + "目标 hard.img 是源IMG文件\n");
     QCOMPARE(r.exitCode, 1);
-    r = RunCli(dir->path(), {"add", "a.img", "--from", "hard.img"});
+    r = RunCli(dir.path(), {"add", "a.img", "--from", "hard.img"});
     QCOMPARE(r.err, kErr + "源IMG文件 hard.img 与目标相同\n");
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(ReadFile(path("a.img")), source);
