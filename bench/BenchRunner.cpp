@@ -281,6 +281,8 @@ private:
     // Judges a row against a ratio to its baseline, or against a time.
     static void JudgeRatio(Row &row, double limit);
     static void JudgeTime(Row &row, double limitSeconds);
+    // The same measurement shown next to a further baseline, not judged.
+    static Row AlsoAgainst(const Row &row, const QString &baseline, double baselineSeconds);
 
     void Generate();
     void MeasureOpen();
@@ -330,6 +332,17 @@ void Runner::JudgeTime(Row &row, double limitSeconds)
     row.limit = limitSeconds;
     row.limitIsTime = true;
     row.verdict = row.seconds <= limitSeconds ? QStringLiteral("met") : QStringLiteral("**missed**");
+}
+
+Row Runner::AlsoAgainst(const Row &row, const QString &baseline, double baselineSeconds)
+{
+    Row other = row;
+    other.baseline = baseline;
+    other.baselineSeconds = baselineSeconds;
+    other.target.clear();
+    other.verdict.clear();
+    other.limit = 0;
+    return other;
 }
 
 void Runner::Log(const QString &text)
@@ -617,12 +630,7 @@ void Runner::MeasureExport()
                 QStringLiteral("`cp -r` of a folder holding the same %1 files").arg(Grouped(files.first)),
                 Median(cps), rss);
         JudgeRatio(row, 0.9);
-        Row tar = row;
-        tar.baseline = QStringLiteral("GNU `tar -xf` of a tar of them");
-        tar.baselineSeconds = Median(tars);
-        tar.target.clear();
-        tar.verdict.clear();
-        tar.limit = 0;
+        const Row tar = AlsoAgainst(row, QStringLiteral("GNU `tar -xf` of a tar of them"), Median(tars));
         rows.push_back(row);
         rows.push_back(tar);
         Log(QStringLiteral("%1: %2 (cp -r %3, tar -xf %4)")
@@ -699,15 +707,9 @@ void Runner::MeasureRebuild()
                  Median(cpSyncs),
                  rss};
         JudgeRatio(fair, 1.1);
-        Row plain = fair;
-        plain.baseline = QStringLiteral("plain `cp` (no fsync)");
-        plain.baselineSeconds = Median(cps);
-        plain.target.clear();
-        plain.verdict.clear();
-        plain.limit = 0;
-        Row replacing = plain;
-        replacing.baseline = QStringLiteral("`cp` + fsync + deleting a file as large");
-        replacing.baselineSeconds = Median(cpSyncRemoves);
+        const Row plain = AlsoAgainst(fair, QStringLiteral("plain `cp` (no fsync)"), Median(cps));
+        const Row replacing =
+            AlsoAgainst(fair, QStringLiteral("`cp` + fsync + deleting a file as large"), Median(cpSyncRemoves));
         rows.push_back(fair);
         rows.push_back(plain);
         rows.push_back(replacing);
