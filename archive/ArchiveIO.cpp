@@ -27,11 +27,15 @@
             return false;                                                                                    \
     } while (false)
 #define FAULT_AFTER() FaultInjection::AfterStep()
+#define FAULT_NOTE(event) FaultInjection::Note(event)
 #else
 #define FAULT_BEFORE(kind)                                                                                   \
     do {                                                                                                     \
     } while (false)
 #define FAULT_AFTER()                                                                                        \
+    do {                                                                                                     \
+    } while (false)
+#define FAULT_NOTE(event)                                                                                    \
     do {                                                                                                     \
     } while (false)
 #endif
@@ -97,6 +101,15 @@ bool Seek(QFile &file, qint64 position)
 bool Write(QFile &file, const char *data, qint64 size)
 {
     FAULT_BEFORE(Write);
+    FAULT_NOTE(QStringLiteral("write %1 %2 %3").arg(file.fileName()).arg(file.pos()).arg(size));
+#ifdef OSTREVALE_FAULT_INJECTION
+    const qint64 torn = FaultInjection::TornLength(size);
+    if (torn >= 0) {
+        if (WriteFully(file, data, torn))
+            file.flush();
+        FaultInjection::EndNow();
+    }
+#endif
     if (!WriteFully(file, data, size))
         return false;
     // Unbuffered files hand the bytes to the system at once; buffered ones must flush
@@ -115,6 +128,7 @@ bool WriteAt(QFile &file, qint64 position, const QByteArray &data)
 bool Resize(QFile &file, qint64 size)
 {
     FAULT_BEFORE(Resize);
+    FAULT_NOTE(QStringLiteral("resize %1 %2").arg(file.fileName()).arg(size));
     if (!file.resize(size))
         return false;
     FAULT_AFTER();
@@ -123,6 +137,7 @@ bool Resize(QFile &file, qint64 size)
 
 bool Sync(QFile &file)
 {
+    FAULT_NOTE(QStringLiteral("sync ") + file.fileName());
     if (!file.flush())
         return false;
 #ifdef Q_OS_WIN
@@ -215,6 +230,7 @@ bool CopyRange(QFile &from, qint64 fromPosition, QFile &to, qint64 toPosition, q
         !(to.openMode() & QIODevice::Unbuffered))
         return CopyThroughBuffer(from, fromPosition, to, toPosition, size, buffer, copied);
     FAULT_BEFORE(Write);
+    FAULT_NOTE(QStringLiteral("copy %1 -> %2").arg(from.fileName(), to.fileName()));
     loff_t in = fromPosition;
     loff_t out = toPosition;
     while (*copied < wanted) {
@@ -280,6 +296,7 @@ QByteArray ReadAt(QFile &file, qint64 position, qint64 size, bool *ok)
 bool ReplaceFile(const QString &from, const QString &to)
 {
     FAULT_BEFORE(Rename);
+    FAULT_NOTE(QStringLiteral("rename %1 -> %2").arg(from, to));
 #ifdef Q_OS_WIN
     const bool done = ::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
                                     reinterpret_cast<const wchar_t *>(to.utf16()),
@@ -296,14 +313,22 @@ bool ReplaceFile(const QString &from, const QString &to)
 bool RemoveFile(const QString &path)
 {
     FAULT_BEFORE(Remove);
+    FAULT_NOTE(QStringLiteral("remove ") + path);
     if (!QFile::remove(path))
         return false;
     FAULT_AFTER();
     return true;
 }
 
+void Release(QFile &file)
+{
+    FAULT_NOTE(QStringLiteral("release ") + file.fileName());
+    file.close();
+}
+
 bool SyncFolderOf(const QString &path)
 {
+    FAULT_NOTE(QStringLiteral("sync folder ") + QFileInfo(path).absolutePath());
 #ifdef Q_OS_WIN
     Q_UNUSED(path);
     return true; // renames are made with MOVEFILE_WRITE_THROUGH

@@ -55,6 +55,9 @@ void DropCachedRange(QFile &file, qint64 position, qint64 size);
 // Atomically puts `from` in the place of `to`, replacing an existing `to`.
 bool ReplaceFile(const QString &from, const QString &to);
 bool RemoveFile(const QString &path);
+// Closes a replaced file that was held open through its replacement: when it was
+// the last name's last user, its blocks are freed now.
+void Release(QFile &file);
 // Makes the renames and creations inside the folder holding `path` durable.
 bool SyncFolderOf(const QString &path);
 

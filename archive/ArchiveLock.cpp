@@ -4,6 +4,10 @@
 
 #include <utility>
 
+#ifdef OSTREVALE_FAULT_INJECTION
+#include "archive/FaultInjection.h"
+#endif
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -60,6 +64,9 @@ void ArchiveLock::Release()
 {
 #ifdef Q_OS_UNIX
     if (descriptor >= 0) {
+#ifdef OSTREVALE_FAULT_INJECTION
+        FaultInjection::Note(QStringLiteral("unlock"));
+#endif
         // Unlocked first: the archive's own QFile may still share the open file.
         ::flock(descriptor, LOCK_UN);
         ::close(descriptor);

@@ -1,6 +1,7 @@
 #include "archive/FaultInjection.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -22,6 +23,11 @@ struct Plan
     int crashAfter = 0; // 0: never
     int steps = 0;
     int stepsOfKind[6] = {};
+    int tearAt = 0; // the n-th write, 0: never
+    qint64 tearBytes = 0;
+    bool tracing = false;
+    QStringList trace;
+    QString traceFile;
 };
 
 Plan &CurrentPlan()
@@ -42,6 +48,14 @@ Plan &CurrentPlan()
                                                : Step::Any;
         }
         plan.crashAfter = qgetenv("OSTREVALE_CRASH_AFTER_STEP").toInt();
+        const QByteArray tear = qgetenv("OSTREVALE_TEAR_WRITE");
+        const int tearColon = tear.indexOf(':');
+        if (tearColon > 0) {
+            plan.tearAt = tear.left(tearColon).toInt();
+            plan.tearBytes = tear.mid(tearColon + 1).toLongLong();
+        }
+        plan.traceFile = qEnvironmentVariable("OSTREVALE_TRACE_FILE");
+        plan.tracing = !plan.traceFile.isEmpty();
     }
     return plan;
 }
@@ -52,6 +66,50 @@ void Reset()
 {
     CurrentPlan() = Plan();
     CurrentPlan().loaded = true;
+}
+
+void TearWrite(int n, qint64 bytes)
+{
+    CurrentPlan().tearAt = n;
+    CurrentPlan().tearBytes = bytes;
+}
+
+void StartTrace()
+{
+    CurrentPlan().tracing = true;
+    CurrentPlan().trace.clear();
+}
+
+QStringList Trace()
+{
+    return CurrentPlan().trace;
+}
+
+void Note(const QString &event)
+{
+    Plan &plan = CurrentPlan();
+    if (!plan.tracing)
+        return;
+    plan.trace << event;
+    if (!plan.traceFile.isEmpty()) {
+        QFile file(plan.traceFile);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+            file.write((event + QLatin1Char('\n')).toUtf8());
+    }
+}
+
+qint64 TornLength(qint64 size)
+{
+    const Plan &plan = CurrentPlan();
+    if (plan.tearAt <= 0 || plan.stepsOfKind[int(Step::Write)] != plan.tearAt)
+        return -1;
+    return qBound<qint64>(0, plan.tearBytes, size);
+}
+
+void EndNow()
+{
+    std::fflush(nullptr);
+    ::_exit(CrashExitCode);
 }
 
 void FailAt(Step kind, int n)
@@ -89,10 +147,8 @@ bool BeforeStep(Step kind)
 void AfterStep()
 {
     const Plan &plan = CurrentPlan();
-    if (plan.crashAfter > 0 && plan.steps >= plan.crashAfter) {
-        std::fflush(nullptr);
-        ::_exit(CrashExitCode);
-    }
+    if (plan.crashAfter > 0 && plan.steps >= plan.crashAfter)
+        EndNow();
 }
 
 } // namespace FaultInjection

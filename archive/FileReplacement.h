@@ -19,6 +19,16 @@ QString JournalPath(const QString &target);
 // the replacement before it begins.
 bool Commit(const QString &complete, const QString &target, bool mayGrowFirst);
 
+// The same for a data file and its directory together (a version 1 archive),
+// with the two renames directly one after the other: nothing that takes time
+// stands between them. The replaced files are held open until both renames are
+// done, so freeing their blocks comes after, as do syncing the folders and
+// copying the journals of hard-linked files. False after a failed step, with
+// `*failedTarget` naming its target; the data counts as committed exactly when
+// `dataComplete` is gone (the next opening for changes completes the rest).
+bool CommitPair(const QString &dataComplete, const QString &dataTarget, const QString &dirComplete,
+                const QString &dirTarget, QString *failedTarget);
+
 // Copies the journal of a stopped Commit into `target` and removes it. True when
 // there was none.
 bool FinishJournal(const QString &target);

@@ -11,10 +11,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-
 // Writes the new archive into temporaries beside the target (beside the targets
 // of links), named as a rebuild names its own, and puts them in their place at
-// the end as a rebuild does (FileReplacement): the data file first, then the
+// the end as a rebuild does (FileReplacement): the data file first, then at once the
 // directory. A version 1 target whose directory did not follow is completed by
 // the next OpenArchive (the lone .dir.rebuilding), as after a rebuild.
 bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisting)
@@ -130,21 +129,18 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
     newDir.close();
     newImg.close();
 
-    if (!FileReplacement::Commit(imgTemp, imgTarget, true)) {
-        // A journal left behind is completed by the next opening; otherwise nothing changed.
-        if (!QFileInfo::exists(FileReplacement::JournalPath(imgTarget))) {
-            if (newVersion == 1)
-                ArchiveIO::RemoveFile(dirTemp);
-            ArchiveIO::RemoveFile(imgTemp);
-        }
-        ReportWriteFailure(imgPath);
-        return false;
+    QString failedTarget = imgTarget;
+    const bool committed =
+        newVersion == 1 ? FileReplacement::CommitPair(imgTemp, imgTarget, dirTemp, dirTarget, &failedTarget)
+                        : FileReplacement::Commit(imgTemp, imgTarget, true);
+    if (committed)
+        return true;
+    // Nothing changed while the new data file waits; else the next opening completes it.
+    if (QFileInfo::exists(imgTemp)) {
+        if (newVersion == 1)
+            ArchiveIO::RemoveFile(dirTemp);
+        ArchiveIO::RemoveFile(imgTemp);
     }
-    // The new data file is in place and its directory waits beside it: should the
-    // second step fail, opening the archive finishes it.
-    if (newVersion == 1 && !FileReplacement::Commit(dirTemp, dirTarget, false)) {
-        ReportWriteFailure(dirPath);
-        return false;
-    }
-    return true;
+    ReportWriteFailure(failedTarget == imgTarget ? imgPath : dirPath);
+    return false;
 }

@@ -14,9 +14,10 @@
 // Copies every entry, in directory order and without gaps, into temporary files
 // beside the archive's files (beside the targets of links) and then puts them in
 // their place (FileReplacement: a rename, or for a file with further names a
-// journal copied in place). Until the data file is committed the archive is
-// untouched; a version 1 archive whose directory did not follow is completed by
-// the next OpenArchive (the lone .dir.rebuilding).
+// journal copied in place), a version 1 pair with its two renames directly one
+// after the other. Until the data file is committed the archive is untouched; a
+// version 1 archive whose directory did not follow is completed by the next
+// OpenArchive (the lone .dir.rebuilding).
 void IMGClass::Rebuild()
 {
     if (version == 0 || RefusesChanges())
@@ -69,8 +70,8 @@ void IMGClass::Rebuild()
             return;
         }
         offsets[i] = quint32(running);
-        if (entry.size > 0 &&
-            !copy.Add(SectorToBytes(entry.offset), SectorToBytes(offsets[i]), qint64(entry.size) * SECTOR_SIZE)) {
+        if (entry.size > 0 && !copy.Add(SectorToBytes(entry.offset), SectorToBytes(offsets[i]),
+                                        qint64(entry.size) * SECTOR_SIZE)) {
             abandon(imgTemp);
             return;
         }
@@ -106,21 +107,22 @@ void IMGClass::Rebuild()
 
     imgFile.close();
     dirFile.close();
-    if (!FileReplacement::Commit(imgTemp, imgTarget, true)) {
-        ReportWriteFailure(imgPath);
-        // A journal in place means the new version is committed: opening completes it.
-        if (QFileInfo::exists(FileReplacement::JournalPath(imgTarget)))
+    QString failedTarget = imgTarget;
+    const bool committed =
+        version == 1 ? FileReplacement::CommitPair(imgTemp, imgTarget, dirTemp, dirTarget, &failedTarget)
+                     : FileReplacement::Commit(imgTemp, imgTarget, true);
+    if (!committed) {
+        ReportWriteFailure(failedTarget == imgTarget ? imgPath : dirPath);
+        // A new data file in place (or its journal) is committed: opening completes the rest.
+        if (QFileInfo::exists(imgTemp)) {
+            restoreOffsets();
+            if (version == 1)
+                ArchiveIO::RemoveFile(dirTemp);
+            ArchiveIO::RemoveFile(imgTemp);
             return;
-        restoreOffsets();
-        if (version == 1)
-            ArchiveIO::RemoveFile(dirTemp);
-        ArchiveIO::RemoveFile(imgTemp);
-        return;
+        }
     }
-    if (renaming)
+    // The old data file's lock goes last: releasing it may free the replaced file.
+    if (renaming && !QFileInfo::exists(imgTemp))
         lock = std::move(newLock);
-    // The new data file is in place and the new directory waits beside it: if it
-    // does not follow now, opening the archive finishes the swap.
-    if (version == 1 && !FileReplacement::Commit(dirTemp, dirTarget, false))
-        ReportWriteFailure(dirPath);
 }
