@@ -1,12 +1,12 @@
 #include "archive/ArchiveFormat.h"
 
+#include "archive/DirectoryJournal.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
 #include "archive/IMGFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
-
 
 namespace {
 
@@ -70,8 +70,12 @@ ArchiveFormat ArchiveFormat::Of(const QString &path)
             format.pairedImg = PairedImgOf(path);
         return format;
     }
-    const QByteArray magic = data.read(4);
+    // A version 2 directory write that a stop may have torn counts as made.
+    const DirectoryJournal::Pending pending = DirectoryJournal::Read(format.imgTarget);
+    const QByteArray magic = DirectoryJournal::Overlay(pending, 0, data.read(4));
     data.close();
+    format.directoryJournal = pending.complete;
+    format.unfinished = format.unfinished || pending.complete;
     if (magic == "VER2") {
         format.kind = Version2;
         return format;

@@ -7,7 +7,8 @@
 // the files beside it, every link resolved. Looking changes nothing.
 //
 // A replacement that a stopped process left half way (a rebuild between its
-// two renames, a journal of a hard-linked file, see FileReplacement) is
+// two renames, a journal of a hard-linked file, see FileReplacement, or of a
+// version 2 directory write, see DirectoryJournal) is
 // described as the next opening for changes will complete it: `dataFile` and
 // `directoryFile` name the files to read for that, and `unfinished` says so.
 struct ArchiveFormat
@@ -24,15 +25,16 @@ struct ArchiveFormat
     static ArchiveFormat Of(const QString &path);
 
     Kind kind = Missing;
-    QString imgTarget;       // the data file, links resolved
-    QString dataFile;        // the file holding the data as it will be (the target or its journal)
+    QString imgTarget; // the data file, links resolved
+    QString dataFile;  // the file holding the data as it will be (the target or its journal)
     // Version 1 (and Foreign):
-    QString dirPath;         // the .dir path formed from the given path (DirPathFor)
-    QString dirTarget;       // the .dir, links resolved
-    QString directoryFile;   // the file holding the directory as it will be
-    QString waitingDirectory; // the new .dir of a rebuild stopped between its renames, if any
-    bool hasDirectory = false; // the directory file is there
-    bool unfinished = false;   // a stopped replacement waits to be completed
+    QString dirPath;               // the .dir path formed from the given path (DirPathFor)
+    QString dirTarget;             // the .dir, links resolved
+    QString directoryFile;         // the file holding the directory as it will be
+    QString waitingDirectory;      // the new .dir of a rebuild stopped between its renames, if any
+    bool hasDirectory = false;     // the directory file is there
+    bool unfinished = false;       // a stopped replacement waits to be completed
+    bool directoryJournal = false; // a version 2 directory write waits in its journal (DirectoryJournal)
     // OneFileForBoth: the .img that a .dir given in its place belongs to, when it exists.
     QString pairedImg;
 };

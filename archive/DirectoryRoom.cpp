@@ -1,6 +1,7 @@
 #include "archive/DirectoryRoom.h"
 
 #include "archive/ArchiveIO.h"
+#include "archive/DirectoryJournal.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,14 +15,16 @@ const std::greater<OffsetKey> kLowestFirst;
 
 } // namespace
 
-DirectoryRoom::DirectoryRoom(QFile &imgFile, std::vector<IMGDirectoryEntryWrap> &directory,
+DirectoryRoom::DirectoryRoom(QFile &imgFile, const QString &imgTarget,
+                             std::vector<IMGDirectoryEntryWrap> &directory,
                              std::vector<IMGDirectoryEntryWrap> &committedDirectory, int &freeDirectorySlots,
                              std::function<void()> announceDirectory)
-    : imgFile(imgFile),
-      directory(directory),
-      committedDirectory(committedDirectory),
-      freeDirectorySlots(freeDirectorySlots),
-      announceDirectory(std::move(announceDirectory))
+    : imgFile(imgFile)
+    , imgTarget(imgTarget)
+    , directory(directory)
+    , committedDirectory(committedDirectory)
+    , freeDirectorySlots(freeDirectorySlots)
+    , announceDirectory(std::move(announceDirectory))
 {
 }
 
@@ -159,7 +162,7 @@ bool DirectoryRoom::MoveEntryToEnd(int position, bool writeRecordInPlace, bool *
         if (at + DIRECTORY_RECORD_SIZE <= SectorToBytes(directory[size_t(lowest)].entry.offset)) {
             QByteArray record(int(DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
             EncodeEntry(wrap.entry, record.data());
-            if (!ArchiveIO::WriteAt(imgFile, at, record))
+            if (!DirectoryJournal::WriteAt(imgFile, imgTarget, at, record))
                 return false;
             committedDirectory[size_t(position)] = wrap;
         }

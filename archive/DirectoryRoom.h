@@ -3,6 +3,7 @@
 #include "archive/IMGFormat.h"
 
 #include <QFile>
+#include <QString>
 
 #include <functional>
 #include <utility>
@@ -21,7 +22,7 @@ public:
         WrittenWithDirectory, // deleting: only with the whole directory afterwards
     };
 
-    DirectoryRoom(QFile &imgFile, std::vector<IMGDirectoryEntryWrap> &directory,
+    DirectoryRoom(QFile &imgFile, const QString &imgTarget, std::vector<IMGDirectoryEntryWrap> &directory,
                   std::vector<IMGDirectoryEntryWrap> &committedDirectory, int &freeDirectorySlots,
                   std::function<void()> announceDirectory);
 
@@ -44,6 +45,7 @@ private:
     bool MoveEntryToEnd(int position, bool writeRecordInPlace, bool *dataWritten);
 
     QFile &imgFile;
+    const QString &imgTarget; // the data file, links resolved: its journal lies beside it
     std::vector<IMGDirectoryEntryWrap> &directory;
     std::vector<IMGDirectoryEntryWrap> &committedDirectory;
     int &freeDirectorySlots;

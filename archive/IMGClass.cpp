@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIO.h"
+#include "archive/DirectoryJournal.h"
 #include "archive/FileIdentity.h"
 #include "archive/FileReplacement.h"
 #include "archive/LargePages.h"
@@ -80,8 +81,10 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
             ReportFileInUse(path);
             return false;
         }
-        // A data file whose replacement stopped half way is completed first.
-        if (!FileReplacement::FinishJournal(format.imgTarget))
+        // A data file whose replacement stopped half way is completed first, and
+        // so is a version 2 directory write that a stop may have torn.
+        if (!FileReplacement::FinishJournal(format.imgTarget) ||
+            !DirectoryJournal::Finish(imgFile, format.imgTarget))
             return failOpening(path);
         format = ArchiveFormat::Of(path); // as the files stand now
         if (format.kind == ArchiveFormat::OneFileForBoth) {
@@ -97,18 +100,30 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     dirTarget.clear();
 
     if (format.kind == ArchiveFormat::Version2) {
-        char countBytes[4] = {};
-        const qint64 fileSize = imgFile.size();
-        const bool countRead = ArchiveIO::Seek(imgFile, 4) && imgFile.read(countBytes, 4) == 4;
-        const quint32 count = ReadUInt32LE(countBytes);
+        // A reading opening reads a directory write that a stop left in its journal
+        // as the next opening for changes will make it.
+        const DirectoryJournal::Pending pending =
+            readOnly ? DirectoryJournal::Read(format.imgTarget) : DirectoryJournal::Pending();
+        bool countRead = false;
+        const QByteArray head =
+            DirectoryJournal::Overlay(pending, 0, ArchiveIO::ReadAt(imgFile, 0, 8, &countRead));
+        const quint32 count = head.size() == 8 ? ReadUInt32LE(head.constData() + 4) : 0;
+        const qint64 fileSize = std::max(imgFile.size(), pending.End());
+        const qint64 recordBytes = DIRECTORY_RECORD_SIZE * qint64(count);
         // A count that claims more records than the file holds is refused before
         // anything is reserved or read: a truncated or hostile header.
-        if (!countRead || VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(count) > fileSize ||
-            !ReadDirectory(imgFile, VER2_HEADER_SIZE, count)) {
+        if (!countRead || head.size() != 8 || VER2_HEADER_SIZE + recordBytes > fileSize ||
+            !(pending.complete ? DecodeDirectory(DirectoryJournal::Overlay(
+                                                     pending, VER2_HEADER_SIZE,
+                                                     ArchiveIO::ReadAt(imgFile, VER2_HEADER_SIZE, recordBytes)
+                                                         .leftJustified(int(recordBytes), '\0')),
+                                                 count)
+                               : ReadDirectory(imgFile, VER2_HEADER_SIZE, count))) {
             closeAgain();
             emit ErrorOccoured({QStringLiteral("IMG目录 "), path, QStringLiteral(" 大小不合法")});
             return false;
         }
+        unfinishedReplacement = unfinishedReplacement || pending.complete;
         UpdateFreeDirectorySlots();
         version = 2;
         AnnounceDirectory();
@@ -186,6 +201,20 @@ bool IMGClass::ReadDirectory(QFile &file, qint64 position, quint32 count)
         IMGDirectoryEntryWrap &wrap = directory[i];
         wrap.entry = entry;
         wrap.nameHash = NameHash(entry.name);
+    }
+    RebuildNameIndex();
+    return true;
+}
+
+bool IMGClass::DecodeDirectory(const QByteArray &records, quint32 count)
+{
+    if (records.size() != qint64(count) * DIRECTORY_RECORD_SIZE)
+        return false;
+    directory.assign(count, IMGDirectoryEntryWrap());
+    for (quint32 i = 0; i < count; ++i) {
+        IMGDirectoryEntryWrap &wrap = directory[i];
+        wrap.entry = DecodeEntry(records.constData() + qint64(i) * DIRECTORY_RECORD_SIZE);
+        wrap.nameHash = NameHash(wrap.entry.name);
     }
     RebuildNameIndex();
     return true;
@@ -290,7 +319,7 @@ bool IMGClass::WriteVER1Directory(QFile &file)
     return file.size() == bytes.size() || ArchiveIO::Resize(file, bytes.size());
 }
 
-bool IMGClass::WriteVER2Directory(QFile &file)
+QByteArray IMGClass::EncodeVER2Directory() const
 {
     // Header and records go out in one write, so the file never holds a count
     // that disagrees with the records behind it.
@@ -300,14 +329,21 @@ bool IMGClass::WriteVER2Directory(QFile &file)
     WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
     for (size_t i = 0; i < directory.size(); ++i)
         EncodeEntry(directory[i].entry, bytes.data() + VER2_HEADER_SIZE + i * DIRECTORY_RECORD_SIZE);
-    return ArchiveIO::WriteAt(file, 0, bytes);
+    return bytes;
+}
+
+bool IMGClass::WriteVER2Directory(QFile &file)
+{
+    return ArchiveIO::WriteAt(file, 0, EncodeVER2Directory());
 }
 
 bool IMGClass::WriteDirectoryBack()
 {
     if (readOnly)
         return false;
-    return version == 1 ? ReplaceVER1Directory() : WriteVER2Directory(imgFile);
+    // The version 2 directory is rewritten where it stands, through its journal.
+    return version == 1 ? ReplaceVER1Directory()
+                        : DirectoryJournal::WriteAt(imgFile, imgTarget, 0, EncodeVER2Directory());
 }
 
 bool IMGClass::ReplaceVER1Directory()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/ContentType.h"
 #include "archive/ArchiveLock.h"
+#include "archive/ContentType.h"
 #include "archive/DirectoryRoom.h"
 #include "archive/EntryNameIndex.h"
 #include "archive/IMGFormat.h"
@@ -138,6 +138,9 @@ private:
     void ReportOneFileForBoth(const QString &path, const QString &pairedImg);
 
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
+    // Decodes `count` records from bytes already read; false when they are too few.
+    bool DecodeDirectory(const QByteArray &records, quint32 count);
+    QByteArray EncodeVER2Directory() const;
     // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
     // Version 1: the new directory file replaces the old one in a single rename.
@@ -183,6 +186,10 @@ private:
     std::vector<IMGDirectoryEntryWrap> committedDirectory;
     int committedFreeSlots = 0;
     // Version 2: keeps the directory ending before the lowest entry data.
-    DirectoryRoom room{imgFile, directory, committedDirectory, freeDirectorySlots,
+    DirectoryRoom room{imgFile,
+                       imgTarget,
+                       directory,
+                       committedDirectory,
+                       freeDirectorySlots,
                        [this] { AnnounceDirectory(); }};
 };
