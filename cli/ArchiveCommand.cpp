@@ -24,6 +24,7 @@ int ArchiveCommand::Run()
     const std::unique_ptr<ProgressPrinter> bar = progress == Progress::Bar ? MakeProgress() : nullptr;
     ProgressPrinter &printer = bar ? *bar : Silent();
     ArchiveSession session(printer);
+    session.notesUnfinishedReplacement = notesUnfinishedReplacement;
     if (!session.Open(archivePath, access))
         return ExitFailed;
     return RunOn(session, printer);

@@ -30,6 +30,9 @@ protected:
     // session's signals drive (one that prints nothing without Progress::Bar).
     virtual int RunOn(ArchiveSession &session, ProgressPrinter &progress) = 0;
 
+    // Whether opening notes on stderr that a stopped replacement was read as completed.
+    bool notesUnfinishedReplacement = true;
+
 private:
     int Run() final;
 

@@ -44,7 +44,7 @@ bool ArchiveSession::Open(const QString &path, Access access)
     }
     const bool opened =
         img.OpenArchive(path, access == Access::Read ? IMGClass::OpenReadOnly : IMGClass::OpenForChanges);
-    if (opened && img.ReadsUnfinishedReplacement())
+    if (opened && notesUnfinishedReplacement && img.ReadsUnfinishedReplacement())
         Console::Error(QStringLiteral("%1: a rebuild or directory write was stopped half way; reading the "
                                       "archive as the next changing command will complete it")
                            .arg(path));

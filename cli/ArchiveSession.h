@@ -27,6 +27,8 @@ public:
     int Errors() const { return errors; }
 
     IMGClass img;
+    // Whether Open notes on stderr that it read a stopped replacement as completed.
+    bool notesUnfinishedReplacement = true;
 
 private:
     ProgressPrinter &progress;

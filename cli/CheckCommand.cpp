@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "archive/ArchiveChecker.h"
+#include "archive/StoppedReplacement.h"
 #include "cli/Console.h"
 #include "cli/EntryReport.h"
 #include "cli/ProgressPrinter.h"
@@ -11,7 +12,9 @@ CheckCommand::CheckCommand()
           QStringLiteral("Read every entry and report what is wrong, changing nothing: data past the end "
                          "of the data file, overlapping entries, a version 2 directory running into entry "
                          "data, duplicate names, names without a terminating zero or not UTF-8, "
-                         "unreadable data. Exit status 1 when problems are found."),
+                         "unreadable data; and files on disk that a stopped rebuild, convert or directory "
+                         "write left other than the archive it leaves once completed. Exit status 1 when "
+                         "problems are found."),
           {ArchivePositional()}, 1, 1, ArchiveSession::Access::Read, Progress::Bar)
     , strictOption(QStringLiteral("strict"),
                    QStringLiteral("Also report what a game may trip over: content that does not match the "
@@ -22,6 +25,7 @@ CheckCommand::CheckCommand()
 {
     AddOption(strictOption);
     AddOption(QuietOption());
+    notesUnfinishedReplacement = false; // said more precisely below
 }
 
 int CheckCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
@@ -35,6 +39,24 @@ int CheckCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
     const std::vector<ArchiveProblem> problems =
         IsSet(strictOption) ? checker.CheckStrict() : checker.Check();
     progress.Finish();
+    // The entries were read as completing a stopped replacement will leave them;
+    // whoever reads the files directly sees them as they lie.
+    const StoppedReplacement stopped = StoppedReplacement::Of(archivePath);
+    const int diskProblems = stopped.FilesAreTheArchive() ? 0 : 1;
+    if (!stopped.FilesAreTheArchive()) {
+        QStringList pairs;
+        for (const StoppedReplacement::Unfinished &file : stopped.unfinished)
+            pairs << QStringLiteral("%1 is still to be replaced by %2").arg(file.file, file.pending);
+        Console::Error(
+            QStringLiteral("%1: the files on disk are not the archive: a rebuild, convert or directory "
+                           "write was stopped half way (%2); run any changing command, such as "
+                           "ostrevale-cli rebuild, or open it in the editor, to complete it")
+                .arg(archivePath, pairs.join(QLatin1String(", "))));
+    } else if (!stopped.leftovers.isEmpty()) {
+        Console::Error(QStringLiteral("%1: the archive on disk is whole; left over from a stopped rebuild or "
+                                      "directory write, and no part of it: %2")
+                           .arg(archivePath, stopped.leftovers.join(QLatin1String(", "))));
+    }
 
     const qint64 dataFileBytes = session.img.imgFile.size();
     QString text;
@@ -45,8 +67,8 @@ int CheckCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
     text += QStringLiteral("%1 %2 checked, %3 %4 found\n")
                 .arg(entries)
                 .arg(QLatin1String(entries == 1 ? "entry" : "entries"))
-                .arg(problems.size())
-                .arg(QLatin1String(problems.size() == 1 ? "problem" : "problems"));
+                .arg(problems.size() + diskProblems)
+                .arg(QLatin1String(problems.size() + diskProblems == 1 ? "problem" : "problems"));
     Console::Out(text);
-    return problems.empty() ? ExitOk : ExitFailed;
+    return problems.empty() && diskProblems == 0 ? ExitOk : ExitFailed;
 }

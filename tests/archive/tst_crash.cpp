@@ -12,6 +12,7 @@
 #include "archive/ArchiveChecker.h"
 #include "archive/ArchiveIO.h"
 #include "archive/IMGClass.h"
+#include "archive/StoppedReplacement.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QtTest>
 
 #include <map>
+#include <set>
 
 using namespace Fixtures;
 
@@ -127,6 +129,76 @@ QString CheckConvertTarget(const QString &target, int newVersion, const Contents
     return problem.isEmpty() ? QString() : QStringLiteral("the old target: ") + problem;
 }
 
+// The archive as a reader of the raw files sees it, before anything completes
+// a stopped replacement: its version (0 when the files make none) and entries.
+std::pair<int, Contents> AsTheyLie(const QString &imgPath)
+{
+    const QByteArray img = ReadFile(imgPath);
+    if (img.startsWith("VER2") && img.size() >= 8 &&
+        VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * qint64(ReadUInt32LE(img.constData() + 4)) <= img.size())
+        return {2, Snapshot(imgPath, 2)};
+    if (QFileInfo(imgPath).isFile() && QFileInfo(DirPathFor(imgPath)).isFile())
+        return {1, Snapshot(imgPath, 1)};
+    return {0, Contents()};
+}
+
+bool SameContents(const Contents &a, const Contents &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || a[i].size != b[i].size || a[i].content != b[i].content)
+            return false;
+    return true;
+}
+
+// What the engine says of the files as they lie must be what they are: the
+// archive that the next opening leaves (`recovered`, read after it), or not.
+QString CheckFilesAsTheyLie(const std::pair<int, Contents> &asTheyLie, bool saidWhole, int recoveredVersion,
+                            const Contents &recovered)
+{
+    const bool whole = asTheyLie.first == recoveredVersion && SameContents(asTheyLie.second, recovered);
+    if (whole == saidWhole)
+        return QString();
+    return whole ? QStringLiteral("the files as they lie are the archive, but are said not to be")
+                 : QStringLiteral("the files as they lie are not the archive, but are said to be");
+}
+
+// From the trace of a whole run: a tear of every write into the version 2
+// directory where it stands (`directoryEnd` bytes from the start of `imgPath`)
+// at every 512-byte sector boundary it crosses, in the middle of every sector it
+// touches, and one byte short of its end; and a tear of every journal's write in
+// the middle. Write steps are counted as the fault points count them (copies too).
+QStringList TearPlans(const QStringList &trace, const QString &imgPath, qint64 directoryEnd)
+{
+    QStringList plans;
+    int n = 0;
+    for (const QString &line : trace) {
+        if (line.startsWith("copy "))
+            ++n;
+        if (!line.startsWith("write "))
+            continue;
+        ++n;
+        const QStringList parts = line.split(' ');
+        const qint64 size = parts.value(parts.size() - 1).toLongLong();
+        const qint64 position = parts.value(parts.size() - 2).toLongLong();
+        const QString file = parts.mid(1, parts.size() - 3).join(' ');
+        std::set<qint64> lengths;
+        if (file.isEmpty() && size > 1) {
+            lengths.insert(size / 2); // the journal, created from a handle
+        } else if (file == imgPath && position < directoryEnd) {
+            for (qint64 at = (position / 256 + 1) * 256; at < position + size; at += 256)
+                lengths.insert(at - position);
+            lengths.insert(size / 2);
+            lengths.insert(size - 1);
+        }
+        for (qint64 length : lengths)
+            if (length > 0)
+                plans << QStringLiteral("%1:%2").arg(n).arg(length);
+    }
+    return plans;
+}
+
 QStringList Names(const Contents &contents)
 {
     QStringList names;
@@ -146,9 +218,14 @@ private slots:
     void init();
     void everyStepLeavesAWholeArchive_data();
     void everyStepLeavesAWholeArchive();
+    void tornDirectoryWriteLeavesAWholeArchive_data();
+    void tornDirectoryWriteLeavesAWholeArchive();
     void cleanupTestCase();
 
 private:
+    // Runs the current row's operation in a child again and again: ended after
+    // step k, for k = 1, 2, ..., or with one of its directory writes torn.
+    void runScenario(bool tearing);
     QString path(const QString &name) const { return dir.filePath(name); }
 
     TestFolder dir;
@@ -219,7 +296,36 @@ void TestCrash::everyStepLeavesAWholeArchive_data()
 
 void TestCrash::everyStepLeavesAWholeArchive()
 {
+    runScenario(false);
+}
+
+// A power cut can tear a write: a version 2 directory (written where it stands)
+// cut off after any sector, or inside one, must still leave the old archive or
+// the new one, through the journal that went to the disk before it.
+void TestCrash::tornDirectoryWriteLeavesAWholeArchive_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("full");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("import of new names, moving data out of the directory's way")
+        << 2 << true << "import" << QStringList{"new.dff", "last.bin", "empty.col"};
+    QTest::newRow("import of replacing names") << 2 << true << "import" << QStringList{"c.txd", "A.DFF"};
+    QTest::newRow("delete") << 2 << true << "delete" << QStringList{"2", "0"};
+    QTest::newRow("rename") << 2 << true << "rename" << QStringList{"2", "road.txd"};
+    QTest::newRow("add from an archive, moving data")
+        << 2 << true << "importfrom" << QStringList{"new.dff", "last.bin", "empty.col"};
+}
+
+void TestCrash::tornDirectoryWriteLeavesAWholeArchive()
+{
+    runScenario(true);
+}
+
+void TestCrash::runScenario(bool tearing)
+{
 #ifndef OSTREVALE_FAULT_INJECTION
+    Q_UNUSED(tearing);
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
 #else
     QFETCH(int, version);
@@ -267,9 +373,13 @@ void TestCrash::everyStepLeavesAWholeArchive()
                 targets << r.name;
     const bool creating = operation.startsWith("create");
 
+    // Tearing: run 0 traces a whole run, whose writes give the tears of the runs after it.
+    QVERIFY(QDir(dir.path()).mkpath("log"));
+    const QString traceFile = path("log/trace");
+    QStringList tears;
     bool finished = false;
-    int k = 1;
-    for (; !finished && k < 200; ++k) {
+    int k = tearing ? 0 : 1;
+    for (; tearing ? k <= tears.size() : (!finished && k < 200); ++k) {
         QFile::remove(DirPathFor(target));
         QVERIFY(version == 1 ? WriteVer1(target, records) : WriteVer2(target, records));
         for (const QString &leftover : {target + ".rebuilding", DirPathFor(target) + ".rebuilding"})
@@ -296,7 +406,12 @@ void TestCrash::everyStepLeavesAWholeArchive()
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(kChildVariable, operation);
-        env.insert("OSTREVALE_CRASH_AFTER_STEP", QString::number(k));
+        if (!tearing)
+            env.insert("OSTREVALE_CRASH_AFTER_STEP", QString::number(k));
+        else if (k == 0)
+            env.insert("OSTREVALE_TRACE_FILE", traceFile);
+        else
+            env.insert("OSTREVALE_TEAR_WRITE", tears[k - 1]);
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), args);
         QVERIFY(child.waitForFinished(60000));
@@ -305,7 +420,29 @@ void TestCrash::everyStepLeavesAWholeArchive()
         QVERIFY2(code == 0 || code == FaultInjection::CrashExitCode,
                  qPrintable(QStringLiteral("step %1: exit code %2").arg(k).arg(code)));
         finished = code == 0;
-        const QString where = QStringLiteral("after step %1: ").arg(k);
+        QVERIFY(!tearing || finished == (k == 0));
+        if (tearing && k == 0) {
+            const QStringList trace = QString::fromUtf8(ReadFile(traceFile)).split('\n', Qt::SkipEmptyParts);
+            tears = TearPlans(trace, p, SECTOR_SIZE);
+            QVERIFY2(!tears.isEmpty(), qPrintable(trace.join('\n')));
+        }
+        const QString where = tearing && k > 0 ? QStringLiteral("torn write %1: ").arg(tears[k - 1])
+                                               : QStringLiteral("after step %1: ").arg(k);
+
+        // The files as a game or another tool reads them, before anything completes them.
+        const std::pair<int, Contents> lying = AsTheyLie(p);
+        const bool saidWhole = StoppedReplacement::Of(p).FilesAreTheArchive();
+        const std::pair<int, Contents> targetLying = AsTheyLie(converted);
+        const bool targetSaidWhole = StoppedReplacement::Of(converted).FilesAreTheArchive();
+        // Reading writes nothing and reads the archive as the opening below will leave it.
+        std::vector<Record> read;
+        {
+            IMGClass reader;
+            QVERIFY2(reader.OpenArchive(p, IMGClass::OpenReadOnly),
+                     qPrintable(where + "does not open to read"));
+            for (const IMGDirectoryEntryWrap &wrap : reader.directory)
+                read.push_back({wrap.entry.offset, wrap.entry.size, QByteArray(wrap.entry.name)});
+        }
 
         // Opening finishes a rebuild that was stopped between its two renames.
         int nowVersion = 0;
@@ -323,6 +460,14 @@ void TestCrash::everyStepLeavesAWholeArchive()
         }
         QVERIFY(creating || nowVersion == version);
         const Contents now = Snapshot(p, nowVersion);
+        const QString lyingProblem = CheckFilesAsTheyLie(lying, saidWhole, nowVersion, now);
+        QVERIFY2(lyingProblem.isEmpty(), qPrintable(where + lyingProblem));
+        const std::vector<Record> opened = ReadRecords(p, nowVersion);
+        QCOMPARE(read.size(), opened.size());
+        for (size_t i = 0; i < read.size(); ++i)
+            QVERIFY2(read[i].offset == opened[i].offset && read[i].size == opened[i].size &&
+                         read[i].name == opened[i].name,
+                     qPrintable(where + "read otherwise than opened: " + read[i].name));
 
         if (creating) {
             // The old archive whole, or the new, empty one.
@@ -339,6 +484,9 @@ void TestCrash::everyStepLeavesAWholeArchive()
             // The source is only read; the target is never half an archive.
             QCOMPARE(VerifyArchive(p, version, old), QString());
             QCOMPARE(CheckConvertTarget(converted, targetVersion, old, existedVersion, existed, finished),
+                     QString());
+            const std::pair<int, Contents> target = AsTheyLie(converted); // as the opening left it
+            QCOMPARE(CheckFilesAsTheyLie(targetLying, targetSaidWhole, target.first, target.second),
                      QString());
             continue;
         }
@@ -395,6 +543,12 @@ void TestCrash::everyStepLeavesAWholeArchive()
             if (operation == "rebuild")
                 QCOMPARE(ReadRecords(p, version).front().offset, version == 1 ? 1u : 3u);
         }
+    }
+    if (tearing) {
+        ++scenarios;
+        killPoints += tears.size();
+        qInfo("%d torn writes", int(tears.size()));
+        return;
     }
     QVERIFY(finished);
     ++scenarios;

@@ -9,6 +9,7 @@
 #include "FileAttributes.h"
 #include "TestFolder.h"
 
+#include <QCryptographicHash>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -75,6 +76,8 @@ private slots:
     void infoLeavesAShortHeaderAlone();
     void pipeIsNeverWaitedOn();
     void unfinishedRebuildIsReadAndNoted();
+    void checkTellsTheFilesAsTheyLie_data();
+    void checkTellsTheFilesAsTheyLie();
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -191,8 +194,9 @@ void TestCliIdentity::hardLinksStayTogether()
     QFETCH(QString, command);
     QVERIFY(WriteArchive(path("a.img"), version));
     Contents expected = Fixtures::Snapshot(path("a.img"), version);
-    QCOMPARE(::link(QFile::encodeName(path("a.img")).constData(), QFile::encodeName(path("b.img")).constData()),
-             0);
+    QCOMPARE(
+        ::link(QFile::encodeName(path("a.img")).constData(), QFile::encodeName(path("b.img")).constData()),
+        0);
     if (version == 1)
         QCOMPARE(::link(QFile::encodeName(path("a.dir")).constData(),
                         QFile::encodeName(path("b.dir")).constData()),
@@ -212,9 +216,12 @@ void TestCliIdentity::oneFileIsNeverBothHalves_data()
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("message");
     QTest::newRow("add to the .dir of a pair")
-        << "pair.dir" << "ostrevale-cli: IMG文件 pair.dir 是目录文件，请打开 pair.img\n";
-    QTest::newRow("add to a two-letter name") << "ab" << "ostrevale-cli: IMG文件 ab 不能同时作为数据文件和目录文件\n";
-    QTest::newRow("a missing two-letter name is missing") << "cd" << "ostrevale-cli: cd: no such archive\n";
+        << "pair.dir"
+        << "ostrevale-cli: IMG文件 pair.dir 是目录文件，请打开 pair.img\n";
+    QTest::newRow("add to a two-letter name") << "ab"
+                                              << "ostrevale-cli: IMG文件 ab 不能同时作为数据文件和目录文件\n";
+    QTest::newRow("a missing two-letter name is missing") << "cd"
+                                                          << "ostrevale-cli: cd: no such archive\n";
 }
 
 void TestCliIdentity::oneFileIsNeverBothHalves()
@@ -261,7 +268,8 @@ void TestCliIdentity::concurrentAddsLoseNothing()
     for (int w = 0; w < kWriters; ++w) {
         writers.push_back(std::make_unique<QProcess>());
         writers.back()->setWorkingDirectory(dir.path());
-        writers.back()->start(QStringLiteral(OSTREVALE_CLI_PATH), QStringList{"add", "a.img"} + names[size_t(w)]);
+        writers.back()->start(QStringLiteral(OSTREVALE_CLI_PATH),
+                              QStringList{"add", "a.img"} + names[size_t(w)]);
     }
     Contents expected = before;
     int succeeded = 0;
@@ -272,7 +280,8 @@ void TestCliIdentity::concurrentAddsLoseNothing()
         if (writer.exitCode() == 0) {
             ++succeeded;
             for (int f = 0; f < kFilesEach; ++f)
-                expected.push_back(Imported(QStringLiteral("f%1.dff").arg(f).toUtf8(), Pattern(w * 100 + f, 3000)));
+                expected.push_back(
+                    Imported(QStringLiteral("f%1.dff").arg(f).toUtf8(), Pattern(w * 100 + f, 3000)));
         } else {
             QCOMPARE(writer.exitCode(), 1);
             QCOMPARE(err, "ostrevale-cli: IMG文件 a.img 正被另一个程序使用\n");
@@ -282,7 +291,8 @@ void TestCliIdentity::concurrentAddsLoseNothing()
     // Names repeat between writers: a later add replaces the entry of an earlier one.
     Contents unique;
     for (const Expected &e : expected) {
-        auto same = std::find_if(unique.begin(), unique.end(), [&](const Expected &u) { return u.name == e.name; });
+        auto same =
+            std::find_if(unique.begin(), unique.end(), [&](const Expected &u) { return u.name == e.name; });
         if (same == unique.end())
             unique.push_back(e);
     }
@@ -316,8 +326,9 @@ void TestCliIdentity::heldArchiveRefusesChangesOnly()
         QCOMPARE(result.err, QString("ostrevale-cli: IMG文件 a.img 正被另一个程序使用\n"));
     }
     QVERIFY(FilesIn(dir.path()) == files);
-    for (const QStringList &args : {QStringList{"info", "a.img"}, QStringList{"list", "a.img"},
-                                    QStringList{"check", "a.img"}, QStringList{"extract", "a.img", "-o", "out"}}) {
+    for (const QStringList &args :
+         {QStringList{"info", "a.img"}, QStringList{"list", "a.img"}, QStringList{"check", "a.img"},
+          QStringList{"extract", "a.img", "-o", "out"}}) {
         const CliResult result = Cli(args);
         QVERIFY2(result.exitCode == 0, qPrintable(args.join(' ') + ": " + result.err));
     }
@@ -397,8 +408,9 @@ void TestCliIdentity::anotherUsersReadableArchiveIsRead()
         process.waitForFinished(60000);
         return std::make_pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()));
     };
-    for (const QStringList &args : {QStringList{"info", "a.img"}, QStringList{"list", "a.img"},
-                                    QStringList{"check", "a.img"}, QStringList{"extract", "a.img", "-o", "out"}}) {
+    for (const QStringList &args :
+         {QStringList{"info", "a.img"}, QStringList{"list", "a.img"}, QStringList{"check", "a.img"},
+          QStringList{"extract", "a.img", "-o", "out"}}) {
         const auto result = asOtherUser(args);
         QVERIFY2(result.first == 0, qPrintable(args.join(' ') + ": " + result.second));
     }
@@ -465,7 +477,18 @@ void TestCliIdentity::unfinishedRebuildIsReadAndNoted()
     QCOMPARE(listed.err, QString("ostrevale-cli: a.img: a rebuild or directory write was stopped half way; "
                                  "reading the archive as the next changing command will complete it\n"));
     QCOMPARE(listed.out.count('\n'), 3);
-    QCOMPARE(Cli({"check", "a.img"}).exitCode, 0);
+    // The entries are sound as they will be, but not as a game reads the files now.
+    const CliResult checked = Cli({"check", "a.img"});
+    QCOMPARE(checked.exitCode, 1);
+    const QString dirFile = QFileInfo(path("a.dir")).canonicalFilePath();
+    QCOMPARE(
+        checked.err,
+        QString("ostrevale-cli: a.img: the files on disk are not the archive: a rebuild, convert or "
+                "directory write was stopped half way (%1 is still to be replaced by %1.rebuilding); run "
+                "any changing command, such as ostrevale-cli rebuild, or open it in the editor, to "
+                "complete it\n")
+            .arg(dirFile));
+    QCOMPARE(checked.out, QString("3 entries checked, 1 problem found\n"));
     QVERIFY(FilesIn(dir.path()) == files);
 
     Contents expected = before;
@@ -474,6 +497,74 @@ void TestCliIdentity::unfinishedRebuildIsReadAndNoted()
     QCOMPARE(added.exitCode, 0);
     QVERIFY(!QFileInfo::exists(path("a.dir.rebuilding")));
     QCOMPARE(ArchiveIsWhole(path("a.img"), 1, expected), QString());
+}
+
+void TestCliIdentity::checkTellsTheFilesAsTheyLie_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("version 1, rebuild stopped before its renames") << "temporaries" << 0;
+    QTest::newRow("version 2, directory write pending in its journal") << "journal" << 1;
+    QTest::newRow("version 2, directory write already made, journal left") << "journal made" << 0;
+    QTest::newRow("version 2, journal torn before the write began") << "journal torn" << 0;
+}
+
+// The files a game reads are whole unless a stopped replacement left them
+// otherwise than completing it will; temporaries alone only earn a note.
+void TestCliIdentity::checkTellsTheFilesAsTheyLie()
+{
+    QFETCH(QString, state);
+    QFETCH(int, exitCode);
+    const QString img = path("a.img");
+    QVERIFY(state == "temporaries" ? WriteVer1(img, kRecords) : WriteVer2(img, kRecords));
+    QString leftovers;
+    if (state == "temporaries") {
+        QVERIFY(QFile::copy(img, img + ".rebuilding") &&
+                QFile::copy(path("a.dir"), path("a.dir.rebuilding")));
+        leftovers =
+            QStringLiteral("%1.rebuilding, %2.rebuilding")
+                .arg(QFileInfo(img).canonicalFilePath(), QFileInfo(path("a.dir")).canonicalFilePath());
+    } else {
+        // A journal as the engine lays it out: magic, position and length, the
+        // bytes, the SHA-1 of all before; here the record of entry 1 renamed.
+        Record renamed = kRecords[1];
+        renamed.name = "road.txd";
+        const qint64 position = VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE;
+        QByteArray journal = QByteArray("OSTRVJ01") + LE32(quint32(position)) + LE32(0) +
+                             LE32(quint32(DIRECTORY_RECORD_SIZE)) + LE32(0) + RecordBytes(renamed);
+        journal += QCryptographicHash::hash(journal, QCryptographicHash::Sha1);
+        if (state == "journal torn")
+            journal.chop(5);
+        QVERIFY(WriteFile(img + ".journal", journal));
+        if (state == "journal made") {
+            QFile file(img);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(position));
+            QCOMPARE(file.write(RecordBytes(renamed)), qint64(DIRECTORY_RECORD_SIZE));
+        }
+        leftovers = QFileInfo(img).canonicalFilePath() + ".journal";
+    }
+    const QMap<QString, QByteArray> files = FilesIn(dir.path());
+    const CliResult checked = Cli({"check", "a.img"});
+    QCOMPARE(checked.exitCode, exitCode);
+    if (exitCode == 0)
+        QCOMPARE(checked.err,
+                 QString("ostrevale-cli: a.img: the archive on disk is whole; left over from a stopped "
+                         "rebuild or directory write, and no part of it: %1\n")
+                     .arg(leftovers));
+    else
+        QVERIFY2(checked.err.contains(QStringLiteral("(%1 is still to be replaced by %2)")
+                                          .arg(QFileInfo(img).canonicalFilePath(), leftovers)),
+                 qPrintable(checked.err));
+    QVERIFY(FilesIn(dir.path()) == files);
+    // Reading reads the pending write as made; the next opening for changes makes it.
+    const bool renaming = state == "journal" || state == "journal made";
+    QCOMPARE(Cli({"list", "a.img"}).out.contains("road.txd"), renaming);
+    QCOMPARE(Cli({"rename", "a.img", "a.dff", "first.dff"}).exitCode, 0);
+    const CliResult after = Cli({"check", "a.img"});
+    QCOMPARE(after.err, state == "temporaries" ? checked.err : QString());
+    QCOMPARE(after.exitCode, 0);
+    QCOMPARE(Cli({"list", "a.img"}).out.contains("road.txd"), renaming);
+    QVERIFY(!QFileInfo::exists(img + ".journal"));
 }
 
 int main(int argc, char *argv[])
