@@ -10,4 +10,6 @@ public:
 
 private:
     int RunOn(ArchiveSession &session, ProgressPrinter &progress) override;
+
+    const QCommandLineOption typesOption;
 };

@@ -82,6 +82,7 @@ expect "ostrevale-cli extract --output s" sub
 expect "ostrevale-cli info " B.IMG a.img sub
 expect "ostrevale-cli list --sort size " B.IMG a.img sub
 expect "ostrevale-cli info a.img "
+expect "ostrevale-cli info a.img --t" --types
 expect "ostrevale-cli add a.img " B.IMG a.img notes.txt sub
 expect "ostrevale-cli add a.img notes.txt n" notes.txt
 

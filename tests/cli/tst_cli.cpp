@@ -45,7 +45,7 @@ QString Listing(const QList<int> &order)
     return Lines(lines);
 }
 
-QString Info(int version)
+QString Info(int version, bool types)
 {
     const qint64 directory = version == 1 ? 4 * 32 : 8 + 4 * 32;
     // Unused: version 1 sector 0; version 2 the header sector behind the records; both the gap.
@@ -58,7 +58,7 @@ QString Info(int version)
     if (version == 2)
         text += QStringLiteral("free directory slots: 59\n");
     // The fixture's entries hold patterns, and empty.col nothing.
-    return text + QStringLiteral("type data: 3\ntype empty: 1\n");
+    return types ? text + QStringLiteral("type data: 3\ntype empty: 1\n") : text;
 }
 
 } // namespace
@@ -154,7 +154,9 @@ void TestCli::commands_data()
         const QStringList imported = {"gang01.DFF 1 2", "GENERIC.TXD 7 1", "empty.col 6 0", "树木.dff 6 1",
                                       "new.bin 8 3"};
 
-        QTest::newRow(tag + "info") << v << QStringList{"info", "a.img"} << 0 << Info(v) << "" << same;
+        QTest::newRow(tag + "info") << v << QStringList{"info", "a.img"} << 0 << Info(v, false) << "" << same;
+        QTest::newRow(tag + "info --types")
+            << v << QStringList{"info", "a.img", "--types"} << 0 << Info(v, true) << "" << same;
         QTest::newRow(tag + "list") << v << QStringList{"list", "a.img"} << 0 << Listing({0, 1, 2, 3}) << ""
                                     << same;
         QTest::newRow(tag + "list --sort name (case-sensitive)")
@@ -599,7 +601,8 @@ void TestCli::listShowsNamesAsStored()
     QVERIFY(WriteVer2(path("n.img"), records));
     const CliResult list = RunCli(dir.path(), {"list", "n.img"});
     QCOMPARE(list.exitCode, 0);
-    QCOMPARE(list.out, QStringLiteral("pct%2%1.dff\t2\t0\t2048\nq\"b\\s.txd\t2\t1\t4096\ntab\tx.col\t2\t2\t6144\n"));
+    QCOMPARE(list.out,
+             QStringLiteral("pct%2%1.dff\t2\t0\t2048\nq\"b\\s.txd\t2\t1\t4096\ntab\tx.col\t2\t2\t6144\n"));
     const CliResult json = RunCli(dir.path(), {"list", "n.img", "--json"});
     QCOMPARE(json.exitCode, 0);
     QJsonParseError error{};

@@ -512,7 +512,11 @@ void TestCliToolkit::listLongAndInfo()
     r = RunCli(dir.path(), {"list", "--json", "a.img"});
     QVERIFY(!QJsonDocument::fromJson(r.out.toUtf8()).array()[0].toObject().contains("type"));
 
+    // Plain info reads the directory alone; --types reads every entry's first bytes.
     r = RunCli(dir.path(), {"info", "a.img"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(!r.out.contains("type ") && !r.out.contains("RenderWare version"), qPrintable(r.out));
+    r = RunCli(dir.path(), {"info", "a.img", "--types"});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.endsWith(Lines({"type ANP3: 1", "type COL3: 1", "type Clump: 3",
                                    "type Texture Dictionary: 1", "type bnry: 1", "type chunk 0x2B: 1",
