@@ -62,7 +62,7 @@ bool TextureDecoder::DecodeFirstLevel(const char *data, const TextureNative &tex
     // The level's bytes are present and hold at least one byte per two pixels,
     // so the pixels take at most eight times the bytes the entry has.
     const size_t pixels = size_t(texture.width) * size_t(texture.height);
-    rgba.assign(pixels * 4, 0);
+    rgba.resize(pixels * 4); // every pixel is written below; a buffer reused for a texture of the same size is not cleared first
     const quint8 *in = reinterpret_cast<const quint8 *>(data + level.offset);
     quint8 *out = rgba.data();
 
