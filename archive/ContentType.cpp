@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveIO.h"
 #include "archive/IMGFormat.h"
+#include "archive/format/ChunkWalker.h"
 
 #include <QFile>
 
@@ -56,9 +57,10 @@ ContentType DetectContentType(const QByteArray &head, qint64 entryBytes)
         }
     }
     if (head.size() >= CONTENT_HEAD_BYTES) {
-        const quint32 chunkType = ReadUInt32LE(head.constData());
-        const quint32 chunkSize = ReadUInt32LE(head.constData() + 4);
-        const quint32 libraryId = ReadUInt32LE(head.constData() + 8);
+        const RwChunkHeader header = ReadRwChunkHeader(head.constData());
+        const quint32 chunkType = header.type;
+        const quint32 chunkSize = header.size;
+        const quint32 libraryId = header.libraryId;
         if (IsPlausibleChunkType(chunkType) && IsPlausibleRwVersion(libraryId)) {
             type.kind = ContentType::Kind::RenderWare;
             type.chunkType = chunkType;

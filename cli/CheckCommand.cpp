@@ -5,6 +5,9 @@
 #include "cli/Console.h"
 #include "cli/EntryReport.h"
 #include "cli/ProgressPrinter.h"
+#include "renderware/RenderWareCheck.h"
+
+#include <algorithm>
 
 CheckCommand::CheckCommand()
     : ArchiveCommand(
@@ -20,8 +23,11 @@ CheckCommand::CheckCommand()
                    QStringLiteral("Also report what a game may trip over: content that does not match the "
                                   "extension (.dff not a Clump, .txd not a Texture Dictionary, .col without "
                                   "a collision magic, .ifp without an animation magic), RenderWare chunks "
-                                  "running past their entry, data out of directory order, and gaps between "
-                                  "entries."))
+                                  "running past their entry, data out of directory order, gaps between "
+                                  "entries, and what reading dictionaries and models finds: a texture native "
+                                  "running past its chunk, a texture count that disagrees with the textures "
+                                  "found, level data shorter than its size and format need, textures a .dff's "
+                                  "materials use that the .txd of the same name lacks."))
 {
     AddOption(strictOption);
     AddOption(QuietOption());
@@ -59,16 +65,27 @@ int CheckCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
     }
 
     const qint64 dataFileBytes = session.img.imgFile.size();
-    QString text;
+    std::vector<std::pair<int, QString>> lines;
     for (const ArchiveProblem &problem : problems)
-        text += EntryReport::Problem(problem, session.img.directory, dataFileBytes, checker.ContentTypes()) +
-                QLatin1Char('\n');
+        lines.emplace_back(problem.entry, EntryReport::Problem(problem, session.img.directory, dataFileBytes,
+                                                               checker.ContentTypes()));
+    if (IsSet(strictOption)) {
+        // What the RenderWare reader finds inside dictionaries and models, after each entry's other problems.
+        for (const RenderWareProblem &problem : RenderWareCheck(session.img).Check(checker.ContentTypes()))
+            lines.emplace_back(problem.entry, EntryReport::EntryLabel(session.img.directory, problem.entry) +
+                                                  QStringLiteral(": ") + problem.message);
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+    }
+    QString text;
+    for (const auto &line : lines)
+        text += line.second + QLatin1Char('\n');
     const size_t entries = session.img.directory.size();
     text += QStringLiteral("%1 %2 checked, %3 %4 found\n")
                 .arg(entries)
                 .arg(QLatin1String(entries == 1 ? "entry" : "entries"))
-                .arg(problems.size() + diskProblems)
-                .arg(QLatin1String(problems.size() + diskProblems == 1 ? "problem" : "problems"));
+                .arg(lines.size() + diskProblems)
+                .arg(QLatin1String(lines.size() + diskProblems == 1 ? "problem" : "problems"));
     Console::Out(text);
-    return problems.empty() && diskProblems == 0 ? ExitOk : ExitFailed;
+    return lines.empty() && diskProblems == 0 ? ExitOk : ExitFailed;
 }

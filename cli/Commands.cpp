@@ -12,6 +12,7 @@
 #include "cli/ListCommand.h"
 #include "cli/RebuildCommand.h"
 #include "cli/RenameCommand.h"
+#include "cli/TexturesCommand.h"
 
 namespace Commands {
 
@@ -30,6 +31,7 @@ std::vector<std::unique_ptr<Command>> All()
     commands.push_back(std::make_unique<DiffCommand>());
     commands.push_back(std::make_unique<ConvertCommand>());
     commands.push_back(std::make_unique<CatCommand>());
+    commands.push_back(std::make_unique<TexturesCommand>());
     return commands;
 }
 

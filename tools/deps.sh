@@ -5,6 +5,8 @@
 OSTREVALE_PACKAGES=(
     cmake g++ make ninja-build
     qtbase5-dev qtbase5-dev-tools
+    # the RenderWare reader: DXT blocks and PNG files
+    libsquish-dev libpng-dev
     # the window's Chinese texts need a CJK font
     fonts-wqy-microhei
     # the install_layout test: menu entry and metainfo validators, and the desktop's

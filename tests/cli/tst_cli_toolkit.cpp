@@ -30,13 +30,21 @@ QString UsageErr(const QString &command, const QString &message)
     return kErr + message + QStringLiteral("\nTry 'ostrevale-cli %1 --help'.\n").arg(command);
 }
 
+// A RenderWare stream of `size` body bytes whose body is one zero-filled struct: well-formed
+// for the reader as a Clump (no textures) and as a Texture Dictionary (a count of 0).
+QByteArray WellFormedRw(quint32 type, quint32 size, quint32 libraryId)
+{
+    return LE32(type) + LE32(size) + LE32(libraryId) + LE32(0x01) + LE32(size - 12) + LE32(libraryId) +
+           QByteArray(int(size - 12), '\0');
+}
+
 // One of each content type; the RenderWare ones of three games and one other version.
 std::vector<Item> TypedItems()
 {
-    return {{"car.dff", RwChunk(0x10, 300, PackedLibraryId(0x36003))},
-            {"car.txd", RwChunk(0x16, 300, PackedLibraryId(0x34003))},
-            {"old.dff", RwChunk(0x10, 300, 0x0C02FFFF)},
-            {"xbox.dff", RwChunk(0x10, 300, PackedLibraryId(0x35000))},
+    return {{"car.dff", WellFormedRw(0x10, 300, PackedLibraryId(0x36003))},
+            {"car.txd", WellFormedRw(0x16, 300, PackedLibraryId(0x34003))},
+            {"old.dff", WellFormedRw(0x10, 300, 0x0C02FFFF)},
+            {"xbox.dff", WellFormedRw(0x10, 300, PackedLibraryId(0x35000))},
             {"uv.dat", RwChunk(0x2B, 300, 0x310)},
             {"world.col", Magic("COL3")},
             {"walk.ifp", Magic("ANP3")},
@@ -539,11 +547,11 @@ void TestCliToolkit::checkStrict()
     const quint32 sa = PackedLibraryId(0x36003);
     const quint32 first = version == 1 ? 0 : 1;
     WriteArchive(path("a.img"), version,
-                 {{"ok.dff", RwChunk(0x10, 100, sa), first},
-                  {"car.dff", RwChunk(0x16, 100, sa), first + 1},
+                 {{"ok.dff", WellFormedRw(0x10, 100, sa), first},
+                  {"car.dff", WellFormedRw(0x16, 100, sa), first + 1},
                   {"map.col", Magic("ANPK"), first + 2},
                   {"big.dff", RwChunk(0x10, 4000, sa, 100), first + 3},
-                  {"late.txd", RwChunk(0x16, 100, sa), first + 6},
+                  {"late.txd", WellFormedRw(0x16, 100, sa), first + 6},
                   {"early.ifp", Magic("ANP3"), first + 4}});
     CliResult r = RunCli(dir.path(), {"check", "--strict", "a.img"});
     QCOMPARE(r.err, QString());
