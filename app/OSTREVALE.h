@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/FolderFiles.h"
-#include "archive/IMGFormat.h"
+#include "archive/io/FolderFiles.h"
+#include "archive/format/IMGFormat.h"
 #include "ui_OSTREVALE.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/ContentType.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/ContentType.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "archive/ArchiveReader.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "archive/DirectoryRoom.h"
 
-#include "archive/ArchiveIO.h"
-#include "archive/DirectoryJournal.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/io/DirectoryJournal.h"
 
 #include <algorithm>
 #include <climits>

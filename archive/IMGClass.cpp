@@ -1,11 +1,11 @@
 #include "archive/IMGClass.h"
 
-#include "archive/ArchiveFormat.h"
-#include "archive/ArchiveIO.h"
-#include "archive/DirectoryJournal.h"
-#include "archive/FileIdentity.h"
-#include "archive/FileReplacement.h"
-#include "archive/LargePages.h"
+#include "archive/format/ArchiveFormat.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/io/DirectoryJournal.h"
+#include "archive/io/FileIdentity.h"
+#include "archive/io/FileReplacement.h"
+#include "archive/io/LargePages.h"
 
 #include <QFileInfo>
 #include <QMetaMethod>

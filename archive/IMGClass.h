@@ -1,10 +1,10 @@
 #pragma once
 
-#include "archive/ArchiveLock.h"
-#include "archive/ContentType.h"
+#include "archive/io/ArchiveLock.h"
+#include "archive/format/ContentType.h"
 #include "archive/DirectoryRoom.h"
-#include "archive/EntryNameIndex.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/EntryNameIndex.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QModelIndexList>

@@ -1,7 +1,7 @@
 #include "archive/IMGClass.h"
 
-#include "archive/ArchiveIO.h"
-#include "archive/OwnFiles.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/io/OwnFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

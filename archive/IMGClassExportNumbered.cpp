@@ -4,7 +4,7 @@
 // (ASCII case ignored, as on file systems that ignore case), never replacing anything.
 #include "archive/IMGClass.h"
 
-#include "archive/OwnFiles.h"
+#include "archive/io/OwnFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

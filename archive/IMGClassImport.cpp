@@ -1,6 +1,6 @@
 #include "archive/IMGClass.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -5,9 +5,9 @@
 #include "archive/IMGClass.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/ArchiveReader.h"
-#include "archive/FileIdentity.h"
+#include "archive/io/FileIdentity.h"
 
 #include <QCoreApplication>
 

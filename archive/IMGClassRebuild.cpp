@@ -1,10 +1,10 @@
 #include "archive/IMGClass.h"
 
-#include "archive/ArchiveFormat.h"
-#include "archive/ArchiveIO.h"
-#include "archive/FileIdentity.h"
-#include "archive/FileReplacement.h"
-#include "archive/JoinedCopy.h"
+#include "archive/format/ArchiveFormat.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/io/FileIdentity.h"
+#include "archive/io/FileReplacement.h"
+#include "archive/io/JoinedCopy.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "bench/BenchRunner.h"
 
 #include "archive/IMGClass.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 #include "bench/SyntheticArchive.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "bench/SyntheticArchive.h"
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "bench/SyntheticTextures.h"
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 #include "bench/SyntheticArchive.h"
 
 #include <QByteArray>

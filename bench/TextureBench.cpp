@@ -3,7 +3,7 @@
 // squish::DecompressImage on the same blocks, with the share PNG writing takes.
 //   ostrevale-texturebench [--entries N] [--rounds R] [--work FOLDER]
 #include "archive/IMGClass.h"
-#include "archive/OwnFiles.h"
+#include "archive/io/OwnFiles.h"
 #include "bench/SyntheticTextures.h"
 #include "renderware/EntryBytes.h"
 #include "renderware/PngWriter.h"

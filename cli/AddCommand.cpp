@@ -1,6 +1,6 @@
 #include "cli/AddCommand.h"
 
-#include "archive/FolderFiles.h"
+#include "archive/io/FolderFiles.h"
 #include "cli/Console.h"
 #include "cli/EntrySelection.h"
 #include "cli/ProgressPrinter.h"

@@ -1,6 +1,6 @@
 #include "cli/ArchiveSession.h"
 
-#include "archive/ArchiveFormat.h"
+#include "archive/format/ArchiveFormat.h"
 #include "cli/Console.h"
 #include "cli/ProgressPrinter.h"
 

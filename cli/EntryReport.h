@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/ArchiveChecker.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QByteArray>
 #include <QString>

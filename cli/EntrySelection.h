@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/EntryOrder.h"
+#include "archive/format/EntryOrder.h"
 #include "archive/IMGClass.h"
 
 #include <QRegExp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/EntryOrder.h"
+#include "archive/format/EntryOrder.h"
 #include "cli/ArchiveCommand.h"
 
 // ostrevale-cli list: the entries as the window's table shows them, or as JSON.

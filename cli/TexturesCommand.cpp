@@ -1,7 +1,7 @@
 #include "cli/TexturesCommand.h"
 
-#include "archive/ContentType.h"
-#include "archive/OwnFiles.h"
+#include "archive/format/ContentType.h"
+#include "archive/io/OwnFiles.h"
 #include "cli/Console.h"
 #include "cli/EntrySelection.h"
 #include "renderware/EntryBytes.h"

@@ -1,6 +1,6 @@
 #include "renderware/EntryBytes.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/ContentType.h"
+#include "archive/format/ContentType.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "renderware/TextureDictionary.h"
 
-#include "archive/ContentType.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/ContentType.h"
+#include "archive/format/IMGFormat.h"
 #include "renderware/AsciiName.h"
 #include "renderware/RwChunkTypes.h"
 #include "renderware/RwReadError.h"

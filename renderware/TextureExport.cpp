@@ -1,7 +1,7 @@
 #include "renderware/TextureExport.h"
 
 #include "archive/IMGClass.h"
-#include "archive/OwnFiles.h"
+#include "archive/io/OwnFiles.h"
 #include "renderware/PngWriter.h"
 #include "renderware/TextureDecoder.h"
 

@@ -1,6 +1,6 @@
 #include "renderware/TextureNative.h"
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 #include "renderware/RwChunkTypes.h"
 #include "renderware/RwReadError.h"
 

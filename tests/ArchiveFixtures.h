@@ -3,7 +3,7 @@
 // Small archives written byte by byte, independent of the engine's own writers,
 // so that tests check the engine against the format rather than against itself.
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "ArchiveFixtures.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>

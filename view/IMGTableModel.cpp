@@ -1,6 +1,6 @@
 #include "view/IMGTableModel.h"
 
-#include "archive/LargePages.h"
+#include "archive/io/LargePages.h"
 
 IMGTableModel::IMGTableModel(QObject *parent)
     : QAbstractTableModel(parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/EntryOrder.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/EntryOrder.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QAbstractTableModel>
 #include <QString>

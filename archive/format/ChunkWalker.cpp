@@ -1,6 +1,6 @@
 #include "archive/format/ChunkWalker.h"
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 RwChunkHeader ReadRwChunkHeader(const char *bytes)
 {

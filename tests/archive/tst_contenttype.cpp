@@ -6,7 +6,7 @@
 #include "ContentFixtures.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ContentType.h"
+#include "archive/format/ContentType.h"
 #include "archive/IMGClass.h"
 
 #include <QTemporaryDir>

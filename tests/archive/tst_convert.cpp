@@ -10,7 +10,7 @@
 #include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QtTest>

@@ -10,9 +10,9 @@
 #include "TestFolder.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
-#include "archive/StoppedReplacement.h"
+#include "archive/io/StoppedReplacement.h"
 
 #include <QCoreApplication>
 #include <QDir>

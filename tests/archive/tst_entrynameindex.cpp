@@ -1,4 +1,4 @@
-#include "archive/EntryNameIndex.h"
+#include "archive/format/EntryNameIndex.h"
 
 #include <QtTest>
 

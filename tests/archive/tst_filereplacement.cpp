@@ -8,7 +8,7 @@
 #include "ArchiveFixtures.h"
 #include "TestFolder.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QtTest>

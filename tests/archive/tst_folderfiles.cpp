@@ -1,6 +1,6 @@
 #include "ArchiveFixtures.h"
 
-#include "archive/FolderFiles.h"
+#include "archive/io/FolderFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

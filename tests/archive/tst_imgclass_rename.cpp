@@ -1,7 +1,7 @@
 #include "ArchiveFixtures.h"
 #include "SignalLog.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QtTest>
 

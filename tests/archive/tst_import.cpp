@@ -4,7 +4,7 @@
 #include "SignalLog.h"
 #include "TestFolder.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "FuzzArchive.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
 
 #include <QCoreApplication>

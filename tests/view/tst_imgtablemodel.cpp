@@ -1,6 +1,6 @@
 #include "ArchiveFixtures.h"
 
-#include "archive/EntryOrder.h"
+#include "archive/format/EntryOrder.h"
 #include "view/IMGTableModel.h"
 
 #include <QAbstractItemModelTester>

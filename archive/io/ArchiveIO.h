@@ -65,5 +65,5 @@ bool SyncFolderOf(const QString &path);
 
 // Tests reach the fault points through this header, as before the planner had a file of its own.
 #ifdef OSTREVALE_FAULT_INJECTION
-#include "archive/FaultInjection.h"
+#include "archive/io/FaultInjection.h"
 #endif

@@ -1,4 +1,4 @@
-#include "archive/EntryOrder.h"
+#include "archive/format/EntryOrder.h"
 
 #include <algorithm>
 #include <utility>

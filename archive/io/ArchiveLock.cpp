@@ -1,11 +1,11 @@
-#include "archive/ArchiveLock.h"
+#include "archive/io/ArchiveLock.h"
 
 #include <QFile>
 
 #include <utility>
 
 #ifdef OSTREVALE_FAULT_INJECTION
-#include "archive/FaultInjection.h"
+#include "archive/io/FaultInjection.h"
 #endif
 
 #ifdef Q_OS_UNIX

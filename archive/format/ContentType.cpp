@@ -1,7 +1,7 @@
-#include "archive/ContentType.h"
+#include "archive/format/ContentType.h"
 
-#include "archive/ArchiveIO.h"
-#include "archive/IMGFormat.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/format/IMGFormat.h"
 #include "archive/format/ChunkWalker.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "archive/FolderFiles.h"
+#include "archive/io/FolderFiles.h"
 
 #include <QFileInfo>
 

@@ -1,9 +1,9 @@
-#include "archive/ArchiveFormat.h"
+#include "archive/format/ArchiveFormat.h"
 
-#include "archive/DirectoryJournal.h"
-#include "archive/FileIdentity.h"
-#include "archive/FileReplacement.h"
-#include "archive/IMGFormat.h"
+#include "archive/io/DirectoryJournal.h"
+#include "archive/io/FileIdentity.h"
+#include "archive/io/FileReplacement.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "archive/StoppedReplacement.h"
+#include "archive/io/StoppedReplacement.h"
 
-#include "archive/ArchiveFormat.h"
-#include "archive/DirectoryJournal.h"
-#include "archive/FileReplacement.h"
-#include "archive/IMGFormat.h"
+#include "archive/format/ArchiveFormat.h"
+#include "archive/io/DirectoryJournal.h"
+#include "archive/io/FileReplacement.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QFileInfo>

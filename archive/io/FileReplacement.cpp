@@ -1,7 +1,7 @@
-#include "archive/FileReplacement.h"
+#include "archive/io/FileReplacement.h"
 
-#include "archive/ArchiveIO.h"
-#include "archive/FileIdentity.h"
+#include "archive/io/ArchiveIO.h"
+#include "archive/io/FileIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>

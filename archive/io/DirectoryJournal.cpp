@@ -1,6 +1,6 @@
-#include "archive/DirectoryJournal.h"
+#include "archive/io/DirectoryJournal.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 
 #include <QCryptographicHash>
 #include <QFile>

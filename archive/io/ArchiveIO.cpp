@@ -1,6 +1,6 @@
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 
-#include "archive/FileIdentity.h"
+#include "archive/io/FileIdentity.h"
 
 #include <QFileInfo>
 
@@ -19,7 +19,7 @@
 #endif
 
 #ifdef OSTREVALE_FAULT_INJECTION
-#include "archive/FaultInjection.h"
+#include "archive/io/FaultInjection.h"
 
 #define FAULT_BEFORE(kind)                                                                                   \
     do {                                                                                                     \

@@ -1,6 +1,6 @@
-#include "archive/JoinedCopy.h"
+#include "archive/io/JoinedCopy.h"
 
-#include "archive/ArchiveIO.h"
+#include "archive/io/ArchiveIO.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/IMGFormat.h"
+#include "archive/format/IMGFormat.h"
 
 #include <QVariant>
 

@@ -1,4 +1,4 @@
-#include "archive/FileIdentity.h"
+#include "archive/io/FileIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>

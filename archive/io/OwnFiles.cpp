@@ -1,4 +1,4 @@
-#include "archive/OwnFiles.h"
+#include "archive/io/OwnFiles.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "archive/FaultInjection.h"
+#include "archive/io/FaultInjection.h"
 
 #include <QByteArray>
 #include <QFile>
