@@ -91,9 +91,29 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
 
     // Version 1 data begins at sector 0; version 2 data as after a rebuild, two
     // spare sectors behind the directory.
+    // A version 1 data file whose first entry begins with "VER2" would open as
+    // version 2: that entry then begins at sector 1.
     const qint64 count = qint64(directory.size());
-    const quint32 firstSector =
+    quint32 firstSector =
         newVersion == 1 ? 0u : BytesToSectors(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * count) + 2;
+    if (newVersion == 1) {
+        for (const IMGDirectoryEntryWrap &wrap : directory) {
+            if (wrap.entry.size == 0)
+                continue;
+            QByteArray magic;
+            if (!source.ReadSectors(wrap.entry, 0, 4, magic)) {
+                emit ErrorOccoured({QStringLiteral("读取 "), source.Path(), QStringLiteral(" 失败")});
+                newDir.close();
+                newImg.close();
+                ArchiveIO::RemoveFile(dirTemp);
+                ArchiveIO::RemoveFile(imgTemp);
+                return false;
+            }
+            if (magic == "VER2")
+                firstSector = 1;
+            break;
+        }
+    }
     IMGClass converted; // only holds the new directory for its writers
     converted.directory = directory;
     qint64 running = firstSector;

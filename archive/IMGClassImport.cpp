@@ -111,6 +111,15 @@ bool IMGClass::ImportEntry(const QByteArray &utf8Name, qint64 bytes,
             return false;
         }
         *dataWritten = true;
+        // A version 1 data file that begins with "VER2" would open as version 2:
+        // such an entry moves to sector 1.
+        if (version == 1 && wrap.entry.offset == 0 && ArchiveIO::ReadAt(imgFile, 0, 4) == "VER2") {
+            if (!ArchiveIO::Resize(imgFile, before) || !writeData(SectorToBytes(1))) {
+                ArchiveIO::Resize(imgFile, before);
+                return false;
+            }
+            wrap.entry.offset = 1;
+        }
     }
 
     if (existing >= 0) {

@@ -1,8 +1,11 @@
 #pragma once
 
-// One fuzz input, run through every operation of the engine (open, check,
-// export, delete, import, rename, rebuild) on a scratch copy of the archive it
-// describes. Shared by the libFuzzer target and the test that
+// One fuzz input, run through every operation of the engine on a scratch copy of
+// the archive it describes: open, check and strict check, content types, export,
+// numbered export, WriteEntryTo, CompareWith (with itself, with a copy changed in
+// one byte, with its convert), ConvertTo both ways, ImportEntriesFrom (into a fresh
+// archive, into a copy of itself, and refused from itself), then delete, import,
+// rename and rebuild. Shared by the libFuzzer target and the test that
 // replays the committed corpus, so both run exactly the same code.
 //
 // Input layout:

@@ -1,10 +1,13 @@
 // Replays the committed fuzz corpus and every input that once broke the engine
 // through the same entry function as the fuzzer, under the sanitizers of this build,
-// and puts hostile and odd archives written here through the same operations: open,
-// list, check, export, delete, import (a new name and a replacement) and rebuild.
+// and puts hostile and odd archives written here through the same operations (every
+// one of the engine, FuzzArchive.h). The fuzzer's findings in the engine are pinned
+// down once more by tests of their own.
 
 #include "ArchiveFixtures.h"
 #include "FuzzArchive.h"
+#include "TestFolder.h"
+#include "archive/IMGClass.h"
 
 #include <QDir>
 #include <QtTest>
@@ -18,6 +21,9 @@ private slots:
     void replays();
     void hostileArchives_data();
     void hostileArchives();
+    // Findings of the fuzzer, pinned down outside it.
+    void convertToVersion1KeepsADataFileBeginningVer2Apart();
+    void importIntoEmptyVersion1KeepsADataFileBeginningVer2Apart();
 };
 
 namespace {
@@ -117,6 +123,59 @@ void TestFuzzReplay::hostileArchives()
 {
     QFETCH(QByteArray, input);
     QCOMPARE(FuzzArchiveInput(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size())), 0);
+}
+
+// A version 2 archive whose first entry begins with "VER2" (here: lies under the
+// directory and so holds the header): converted to version 1, that entry once
+// began the new data file, which then opened as version 2.
+void TestFuzzReplay::convertToVersion1KeepsADataFileBeginningVer2Apart()
+{
+    TestFolder folder;
+    QVERIFY(folder.Renew());
+    const QString source = folder.filePath(QStringLiteral("source.img"));
+    const QString target = folder.filePath(QStringLiteral("target.img"));
+    QVERIFY(WriteVer2HeaderOverData(source, {{0, 1, "header.dat"}, {1, 1, "b.dff"}}));
+    IMGClass img;
+    QVERIFY(img.OpenArchive(source, IMGClass::OpenReadOnly));
+    QCOMPARE(img.version, 2);
+    QVERIFY(img.ConvertTo(target, 1, false));
+
+    IMGClass converted;
+    QVERIFY(converted.OpenArchive(target, IMGClass::OpenReadOnly));
+    QCOMPARE(converted.version, 1);
+    QCOMPARE(converted.directory.size(), size_t(2));
+    QCOMPARE(converted.directory[0].entry.offset, 1u);
+    QCOMPARE(converted.directory[1].entry.offset, 2u);
+    ArchiveDifference difference;
+    QVERIFY(converted.CompareWith(img, difference));
+    QVERIFY(difference.Same());
+    QVERIFY(ReadFile(target).left(SECTOR_SIZE) == QByteArray(SECTOR_SIZE, '\0'));
+}
+
+// The first file imported into an empty version 1 archive went to sector 0; one
+// beginning with "VER2" made the archive open as version 2.
+void TestFuzzReplay::importIntoEmptyVersion1KeepsADataFileBeginningVer2Apart()
+{
+    TestFolder folder;
+    QVERIFY(folder.Renew());
+    const QString path = folder.filePath(QStringLiteral("a.img"));
+    const QString file = folder.filePath(QStringLiteral("head.bin"));
+    const QByteArray content = "VER2" + Pattern(3, 3000);
+    QVERIFY(WriteFile(file, content));
+    {
+        IMGClass img;
+        QVERIFY(img.CreateArchive(path, 1));
+        QVERIFY(img.OpenArchive(path));
+        img.ImportFiles({file});
+        QCOMPARE(img.directory.size(), size_t(1));
+    }
+    IMGClass img;
+    QVERIFY(img.OpenArchive(path, IMGClass::OpenReadOnly));
+    QCOMPARE(img.version, 1);
+    QCOMPARE(img.directory.size(), size_t(1));
+    QCOMPARE(img.directory[0].entry.offset, 1u);
+    QCOMPARE(img.directory[0].entry.size, quint16(2));
+    QCOMPARE(ReadFile(path).mid(SECTOR_SIZE, content.size()), content);
 }
 
 QTEST_GUILESS_MAIN(TestFuzzReplay)
