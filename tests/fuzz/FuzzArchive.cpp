@@ -3,6 +3,8 @@
 #include "archive/ArchiveChecker.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
+#include "renderware/RenderWareCheck.h"
+#include "renderware/RenderWareReader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -264,6 +266,28 @@ void RequireSame(IMGClass &a, IMGClass &b, QStringList &errorsA, QStringList &er
     ArchiveDifference difference;
     Require(Compare(a, b, difference, errorsA) && difference.Same(), what);
     Require(Compare(b, a, difference, errorsB) && difference.Same(), what);
+}
+
+// Every entry through the RenderWare reader, as a dictionary and as a model,
+// and the reader's part of the strict check over the whole archive.
+void ReadRenderWare(IMGClass &img)
+{
+    const qint64 imgSize = img.imgFile.size();
+    for (int i = 0; i < int(img.directory.size()); ++i) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (!img.WriteEntryTo(i, buffer, QStringLiteral("buffer")))
+            continue;
+        const RenderWareReader::Summary summary = RenderWareReader::ReadEverything(buffer.data());
+        Require(summary.decoded <= summary.textures, "no more textures decoded than read");
+    }
+    ArchiveChecker checker(img);
+    checker.CheckStrict();
+    const int count = int(img.directory.size());
+    for (const RenderWareProblem &problem : RenderWareCheck(img).Check(checker.ContentTypes()))
+        Require(problem.entry >= 0 && problem.entry < count && !problem.message.isEmpty(),
+                "every reader problem names an entry and says what");
+    Require(img.imgFile.size() == imgSize, "reading textures changes nothing");
 }
 
 void StrictCheckAndTypes(IMGClass &img, const std::vector<ArchiveProblem> &plain)
@@ -684,6 +708,7 @@ int FuzzArchiveInput(const uint8_t *data, size_t size)
     // The strict check and the content types, the numbered export and WriteEntryTo,
     // comparisons, converts and imports from an archive, all before anything changes.
     StrictCheckAndTypes(img, problems);
+    ReadRenderWare(img);
     NumberedExportAndWriteEntryTo(img, root + QStringLiteral("/num"), errors);
     CompareWithSelfAndMutated(img, root, path, options);
     ConvertBothWays(img, root);
