@@ -1,6 +1,6 @@
 #include "archive/IMGClass.h"
 
-#include "archive/format/ArchiveFormat.h"
+#include "archive/format/ArchiveProbe.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/DirectoryJournal.h"
 #include "archive/io/FileIdentity.h"
@@ -44,9 +44,9 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     archivePath = path;
     readOnly = mode == OpenReadOnly;
     unfinishedReplacement = false;
-    ArchiveFormat format = ArchiveFormat::Of(path);
+    ArchiveProbe format = ArchiveProbe::Of(path);
     // Refused before anything is opened: opening for changes would create the file.
-    if (format.kind == ArchiveFormat::OneFileForBoth) {
+    if (format.kind == ArchiveProbe::OneFileForBoth) {
         ReportOneFileForBoth(path, format.pairedImg);
         return false;
     }
@@ -67,7 +67,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     if (readOnly) {
         imgFile.setFileName(format.dataFile);
         // Never opened to read when it is no plain file: a pipe would wait for a writer.
-        if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable ||
+        if (format.kind == ArchiveProbe::Missing || format.kind == ArchiveProbe::Unreadable ||
             !ArchiveIO::Open(imgFile, kReadOnlyMode))
             return failOpening(path);
         unfinishedReplacement = format.unfinished;
@@ -86,20 +86,20 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         if (!FileReplacement::FinishJournal(format.imgTarget) ||
             !DirectoryJournal::Finish(imgFile, format.imgTarget))
             return failOpening(path);
-        format = ArchiveFormat::Of(path); // as the files stand now
-        if (format.kind == ArchiveFormat::OneFileForBoth) {
+        format = ArchiveProbe::Of(path); // as the files stand now
+        if (format.kind == ArchiveProbe::OneFileForBoth) {
             closeAgain();
             ReportOneFileForBoth(path, format.pairedImg);
             return false;
         }
     }
     // Not a plain file this process can read (a folder, a pipe, a device).
-    if (format.kind == ArchiveFormat::Missing || format.kind == ArchiveFormat::Unreadable)
+    if (format.kind == ArchiveProbe::Missing || format.kind == ArchiveProbe::Unreadable)
         return failOpening(path);
     imgTarget = format.imgTarget;
     dirTarget.clear();
 
-    if (format.kind == ArchiveFormat::Version2) {
+    if (format.kind == ArchiveProbe::Version2) {
         // A reading opening reads a directory write that a stop left in its journal
         // as the next opening for changes will make it.
         const DirectoryJournal::Pending pending =
@@ -134,7 +134,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     // directory beside it, such a file is not taken for an empty version 1
     // archive: that would create a stray .dir and let an import append to a
     // file this program cannot read.
-    if (format.kind == ArchiveFormat::Foreign) {
+    if (format.kind == ArchiveProbe::Foreign) {
         closeAgain();
         emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 格式不受支持")});
         return false;
@@ -153,7 +153,7 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     return true;
 }
 
-bool IMGClass::OpenVER1Directory(const ArchiveFormat &format)
+bool IMGClass::OpenVER1Directory(const ArchiveProbe &format)
 {
     if (readOnly) {
         dirFile.setFileName(format.directoryFile);

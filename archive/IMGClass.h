@@ -1,10 +1,10 @@
 #pragma once
 
-#include "archive/io/ArchiveLock.h"
-#include "archive/format/ContentType.h"
 #include "archive/DirectoryRoom.h"
+#include "archive/format/ContentType.h"
 #include "archive/format/EntryNameIndex.h"
 #include "archive/format/IMGFormat.h"
+#include "archive/io/ArchiveLock.h"
 
 #include <QFile>
 #include <QModelIndexList>
@@ -37,7 +37,7 @@ struct RenamedExport
     int entry = -1;
     QString fileName;
 };
-struct ArchiveFormat;
+struct ArchiveProbe;
 
 // The archive object: holds one open archive, its files and its directory, and
 // performs every operation on it. It never talks to the user; progress, new
@@ -131,7 +131,7 @@ private:
 
     void UpdateFreeDirectorySlots();
 
-    bool OpenVER1Directory(const ArchiveFormat &format);
+    bool OpenVER1Directory(const ArchiveProbe &format);
     // True (after saying so) when the archive is open read-only and may not change.
     bool RefusesChanges();
     void ReportFileInUse(const QString &path);

@@ -1,6 +1,6 @@
 #include "archive/IMGClass.h"
 
-#include "archive/format/ArchiveFormat.h"
+#include "archive/format/ArchiveProbe.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/FileIdentity.h"
 #include "archive/io/FileReplacement.h"

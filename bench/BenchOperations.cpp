@@ -2,7 +2,7 @@
 
 #include "app/OSTREVALE.h"
 #include "archive/IMGClass.h"
-#include "cli/CliCommands.h"
+#include "cli/CommandLine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -149,7 +149,7 @@ int CliOperation(const QString &name, Result &result, const QStringList &args)
     if (diffing && !std::freopen("/dev/null", "w", stdout))
         return 1;
     int status = 0;
-    result.Add(QStringLiteral("time"), Seconds([&] { status = CliCommands().Run(arguments); }));
+    result.Add(QStringLiteral("time"), Seconds([&] { status = CommandLine().Run(arguments); }));
     return diffing ? (status == 1 ? 0 : 1) : status;
 }
 

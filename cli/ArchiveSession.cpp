@@ -1,6 +1,6 @@
 #include "cli/ArchiveSession.h"
 
-#include "archive/format/ArchiveFormat.h"
+#include "archive/format/ArchiveProbe.h"
 #include "cli/Console.h"
 #include "cli/ProgressPrinter.h"
 
@@ -29,14 +29,14 @@ ArchiveSession::ArchiveSession(ProgressPrinter &progress)
 
 bool ArchiveSession::Open(const QString &path, Access access)
 {
-    const ArchiveFormat format = ArchiveFormat::Of(path);
+    const ArchiveProbe format = ArchiveProbe::Of(path);
     // Also a short name that could only ever be both halves of a pair: it is not there at all.
-    if (format.kind == ArchiveFormat::Missing || !QFileInfo::exists(path)) {
+    if (format.kind == ArchiveProbe::Missing || !QFileInfo::exists(path)) {
         Console::Error(QStringLiteral("%1: no such archive").arg(path));
         return false;
     }
     // A stopped rebuild's directory waiting beside it counts: the engine completes it.
-    if ((format.kind == ArchiveFormat::Version1 || format.kind == ArchiveFormat::Foreign) &&
+    if ((format.kind == ArchiveProbe::Version1 || format.kind == ArchiveProbe::Foreign) &&
         !format.hasDirectory && QFileInfo(path).isFile()) {
         Console::Error(QStringLiteral("%1: not an IMG archive (no version 2 header, and no %2 beside it)")
                            .arg(path, format.dirPath));

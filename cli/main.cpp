@@ -1,4 +1,4 @@
-#include "cli/CliCommands.h"
+#include "cli/CommandLine.h"
 
 #include <QCoreApplication>
 
@@ -7,5 +7,5 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrevale-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OSTREVALE_VERSION));
-    return CliCommands().Run(QCoreApplication::arguments());
+    return CommandLine().Run(QCoreApplication::arguments());
 }

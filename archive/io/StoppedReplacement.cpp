@@ -1,9 +1,9 @@
 #include "archive/io/StoppedReplacement.h"
 
-#include "archive/format/ArchiveFormat.h"
+#include "archive/format/ArchiveProbe.h"
+#include "archive/format/IMGFormat.h"
 #include "archive/io/DirectoryJournal.h"
 #include "archive/io/FileReplacement.h"
-#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -82,7 +82,7 @@ bool HoldsWrite(const QString &imgTarget, const DirectoryJournal::Pending &pendi
 StoppedReplacement StoppedReplacement::Of(const QString &path)
 {
     StoppedReplacement result;
-    const ArchiveFormat format = ArchiveFormat::Of(path);
+    const ArchiveProbe format = ArchiveProbe::Of(path);
     if (format.imgTarget.isEmpty())
         return result;
     const auto compare = [&result](const QString &file, const QString &pending) {
@@ -104,7 +104,7 @@ StoppedReplacement StoppedReplacement::Of(const QString &path)
     const QString imgRebuilt = RebuildTemporaryOf(format.imgTarget);
     if (QFileInfo::exists(imgRebuilt))
         result.leftovers << imgRebuilt;
-    if (format.kind != ArchiveFormat::Version1 || format.dirTarget.isEmpty())
+    if (format.kind != ArchiveProbe::Version1 || format.dirTarget.isEmpty())
         return result;
     if (!format.directoryFile.isEmpty() && format.directoryFile != format.dirPath)
         compare(format.dirTarget, format.directoryFile);

@@ -5,8 +5,8 @@
 #include "archive/IMGClass.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/io/ArchiveIO.h"
 #include "archive/ArchiveReader.h"
+#include "archive/io/ArchiveIO.h"
 #include "archive/io/FileIdentity.h"
 
 #include <QCoreApplication>

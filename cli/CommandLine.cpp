@@ -1,4 +1,4 @@
-#include "cli/CliCommands.h"
+#include "cli/CommandLine.h"
 
 #include "cli/BashCompletion.h"
 #include "cli/Commands.h"
@@ -6,7 +6,7 @@
 
 #include <QCoreApplication>
 
-QString CliCommands::Overview()
+QString CommandLine::Overview()
 {
     QString text =
         QStringLiteral("Usage: %1 COMMAND ARCHIVE.img [ARGS]\n"
@@ -21,7 +21,7 @@ QString CliCommands::Overview()
     return text;
 }
 
-int CliCommands::Run(const QStringList &arguments)
+int CommandLine::Run(const QStringList &arguments)
 {
     const QString word = arguments.value(1);
     if (word.isEmpty()) {

@@ -1,9 +1,9 @@
 #include "archive/IMGClass.h"
 
-#include "archive/format/ArchiveFormat.h"
+#include "archive/ArchiveReader.h"
+#include "archive/format/ArchiveProbe.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/ArchiveLock.h"
-#include "archive/ArchiveReader.h"
 #include "archive/io/FileIdentity.h"
 #include "archive/io/FileReplacement.h"
 #include "archive/io/JoinedCopy.h"

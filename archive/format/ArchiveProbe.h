@@ -11,7 +11,7 @@
 // version 2 directory write, see DirectoryJournal) is
 // described as the next opening for changes will complete it: `dataFile` and
 // `directoryFile` name the files to read for that, and `unfinished` says so.
-struct ArchiveFormat
+struct ArchiveProbe
 {
     enum Kind {
         Missing,        // nothing at the path (an opening for changes creates an empty archive)
@@ -22,7 +22,7 @@ struct ArchiveFormat
         OneFileForBoth, // would be a version 1 pair whose .dir is the data file itself
     };
 
-    static ArchiveFormat Of(const QString &path);
+    static ArchiveProbe Of(const QString &path);
 
     Kind kind = Missing;
     QString imgTarget; // the data file, links resolved

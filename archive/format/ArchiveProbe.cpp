@@ -1,9 +1,9 @@
-#include "archive/format/ArchiveFormat.h"
+#include "archive/format/ArchiveProbe.h"
 
+#include "archive/format/IMGFormat.h"
 #include "archive/io/DirectoryJournal.h"
 #include "archive/io/FileIdentity.h"
 #include "archive/io/FileReplacement.h"
-#include "archive/format/IMGFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,9 +51,9 @@ QString NextDirectoryOf(const QString &dirTarget)
     return dirTarget + QStringLiteral(".writing");
 }
 
-ArchiveFormat ArchiveFormat::Of(const QString &path)
+ArchiveProbe ArchiveProbe::Of(const QString &path)
 {
-    ArchiveFormat format;
+    ArchiveProbe format;
     format.imgTarget = FileIdentity::ResolvedPath(path);
     const QString imgJournal = FileReplacement::JournalPath(format.imgTarget);
     format.unfinished = QFileInfo(imgJournal).isFile();

@@ -6,7 +6,7 @@
 // ostrevale-cli COMMAND ARCHIVE.img [ARGS]: the program's front door. It answers
 // the overview and --version itself and hands everything else to the command
 // named by the first argument (see cli/Commands.cpp for the list).
-class CliCommands
+class CommandLine
 {
 public:
     // Runs the command of `arguments` (the program name first) and returns the exit status.
