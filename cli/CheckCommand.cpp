@@ -1,7 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/io/StoppedReplacement.h"
+#include "archive/StoppedReplacement.h"
 #include "cli/Console.h"
 #include "cli/EntryReport.h"
 #include "cli/ProgressPrinter.h"

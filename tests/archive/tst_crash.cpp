@@ -12,7 +12,7 @@
 #include "archive/ArchiveChecker.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
-#include "archive/io/StoppedReplacement.h"
+#include "archive/StoppedReplacement.h"
 
 #include <QCoreApplication>
 #include <QDir>

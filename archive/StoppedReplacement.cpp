@@ -1,4 +1,4 @@
-#include "archive/io/StoppedReplacement.h"
+#include "archive/StoppedReplacement.h"
 
 #include "archive/format/ArchiveProbe.h"
 #include "archive/format/IMGFormat.h"
