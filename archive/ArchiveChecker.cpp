@@ -1,7 +1,7 @@
 #include "archive/ArchiveChecker.h"
 
-#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
+#include "archive/io/ArchiveIO.h"
 
 #include <algorithm>
 #include <unordered_map>

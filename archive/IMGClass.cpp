@@ -7,6 +7,9 @@
 #include "archive/io/FileReplacement.h"
 #include "archive/io/LargePages.h"
 
+#include "archive/PackedWriter.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaMethod>
 
@@ -15,10 +18,13 @@
 
 namespace {
 
+// The window repaints from the event loop; letting it run after every step of a
+// long operation costs more than the repaint it allows, so it runs at most once
+// per frame of this length (and always for an operation's first step).
+constexpr qint64 kEventsIntervalMs = 16;
+
 constexpr QIODevice::OpenMode kArchiveMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
 constexpr QIODevice::OpenMode kReadOnlyMode = QIODevice::ReadOnly | QIODevice::Unbuffered;
-
-const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
 
 } // namespace
 
@@ -310,31 +316,15 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
 
 bool IMGClass::WriteVER1Directory(QFile &file)
 {
-    QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
-    AdviseLargePages(bytes.data(), size_t(bytes.size()));
-    for (size_t i = 0; i < directory.size(); ++i)
-        EncodeEntry(directory[i].entry, bytes.data() + i * DIRECTORY_RECORD_SIZE);
+    const QByteArray bytes = EncodeVer1Directory(directory);
     if (!ArchiveIO::WriteAt(file, 0, bytes))
         return false;
     return file.size() == bytes.size() || ArchiveIO::Resize(file, bytes.size());
 }
 
-QByteArray IMGClass::EncodeVER2Directory() const
-{
-    // Header and records go out in one write, so the file never holds a count
-    // that disagrees with the records behind it.
-    QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
-    AdviseLargePages(bytes.data(), size_t(bytes.size()));
-    std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
-    WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
-    for (size_t i = 0; i < directory.size(); ++i)
-        EncodeEntry(directory[i].entry, bytes.data() + VER2_HEADER_SIZE + i * DIRECTORY_RECORD_SIZE);
-    return bytes;
-}
-
 bool IMGClass::WriteVER2Directory(QFile &file)
 {
-    return ArchiveIO::WriteAt(file, 0, EncodeVER2Directory());
+    return ArchiveIO::WriteAt(file, 0, EncodeVer2Directory(directory));
 }
 
 bool IMGClass::WriteDirectoryBack()
@@ -343,7 +333,7 @@ bool IMGClass::WriteDirectoryBack()
         return false;
     // The version 2 directory is rewritten where it stands, through its journal.
     return version == 1 ? ReplaceVER1Directory()
-                        : DirectoryJournal::WriteAt(imgFile, imgTarget, 0, EncodeVER2Directory());
+                        : DirectoryJournal::WriteAt(imgFile, imgTarget, 0, EncodeVer2Directory(directory));
 }
 
 bool IMGClass::ReplaceVER1Directory()
@@ -439,6 +429,32 @@ void IMGClass::ReportOneFileForBoth(const QString &path, const QString &pairedIm
     else
         emit ErrorOccoured(
             {QStringLiteral("IMG文件 "), path, QStringLiteral(" 是目录文件，请打开 "), pairedImg});
+}
+
+void IMGClass::Step(void (IMGClass::*label)(QString), const QString &text)
+{
+    if (label)
+        emit(this->*label)(text);
+    emit IncreaseProgressBar();
+    if (!sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsIntervalMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sinceEvents.start();
+    }
+}
+
+void IMGClass::ReportPackingFailure(const PackedWriter &writer)
+{
+    switch (writer.LastFailure()) {
+    case PackedWriter::Failure::Temporary:
+        emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
+        break;
+    case PackedWriter::Failure::Read:
+        emit ErrorOccoured({QStringLiteral("读取 "), writer.FailedPath(), QStringLiteral(" 失败")});
+        break;
+    default:
+        ReportWriteFailure(writer.FailedPath());
+        break;
+    }
 }
 
 void IMGClass::ReportWriteFailure(const QString &path)

@@ -6,6 +6,7 @@
 #include "archive/format/IMGFormat.h"
 #include "archive/io/ArchiveLock.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QModelIndexList>
 #include <QObject>
@@ -17,6 +18,7 @@
 #include <vector>
 
 class OwnFiles;
+class PackedWriter;
 class QDir;
 class QIODevice;
 
@@ -140,13 +142,16 @@ private:
     bool ReadDirectory(QFile &file, qint64 position, quint32 count);
     // Decodes `count` records from bytes already read; false when they are too few.
     bool DecodeDirectory(const QByteArray &records, quint32 count);
-    QByteArray EncodeVER2Directory() const;
     // Writes the directory to the archive's own files; false when a step failed.
     bool WriteDirectoryBack();
     // Version 1: the new directory file replaces the old one in a single rename.
     bool ReplaceVER1Directory();
     QString DirectoryFileName() const;
     void ReportWriteFailure(const QString &path);
+    void ReportPackingFailure(const PackedWriter &writer);
+    // One step of a long operation: its label through `label` (none when null),
+    // one IncreaseProgressBar, and the caller's events, at most every 16 ms.
+    void Step(void (IMGClass::*label)(QString), const QString &text);
     // Hands a copy of the directory to whoever listens (no copy when nobody does).
     void AnnounceDirectory();
 
@@ -180,6 +185,7 @@ private:
     QString dirTarget;
     bool readOnly = false;
     bool unfinishedReplacement = false;
+    QElapsedTimer sinceEvents; // since the last step let the caller's events run
     ArchiveLock lock;
 
     EntryNameIndex nameIndex;

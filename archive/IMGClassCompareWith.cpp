@@ -4,7 +4,6 @@
 #include "archive/ArchiveReader.h"
 #include "archive/IMGClass.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QHash>
 
@@ -92,15 +91,12 @@ bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
         emit ErrorOccoured({QStringLiteral("读取 "), reader.Path(), QStringLiteral(" 失败")});
         return false;
     };
-    const auto step = [&] {
-        emit IncreaseProgressBar();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    const auto step = [this] { Step(nullptr, QString()); };
 
     // One step for every entry of this archive: those that need no reading now,
     // the others as their comparison ends.
     for (size_t i = toRead.size(); i < a.size(); ++i)
-        emit IncreaseProgressBar();
+        step();
     if (sameOrder) {
         for (const Pair &p : toRead) {
             step();

@@ -1,21 +1,17 @@
 #include "archive/IMGClass.h"
 
 #include "archive/ArchiveReader.h"
+#include "archive/PackedWriter.h"
 #include "archive/format/ArchiveProbe.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/ArchiveLock.h"
 #include "archive/io/FileIdentity.h"
-#include "archive/io/FileReplacement.h"
-#include "archive/io/JoinedCopy.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
-// Writes the new archive into temporaries beside the target (beside the targets
-// of links), named as a rebuild names its own, and puts them in their place at
-// the end as a rebuild does (FileReplacement): the data file first, then at once the
-// directory. A version 1 target whose directory did not follow is completed by
-// the next OpenArchive (the lone .dir.rebuilding), as after a rebuild.
+// A copy packed by PackedWriter, as a rebuild packs, from a read-only handle of
+// its own, version 1 data from sector 0. A version 1 target whose directory did
+// not follow is completed by the next OpenArchive, as after a rebuild.
 bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisting)
 {
     if (version == 0)
@@ -62,105 +58,18 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
         emit ErrorOccoured({QStringLiteral("打开 "), archivePath, QStringLiteral(" 失败")});
         return false;
     }
-    const QString imgTemp = RebuildTemporaryOf(imgTarget);
-    const QString dirTemp = RebuildTemporaryOf(dirTarget);
-    // Created with the owner, mode and extended attributes of the files they replace, if any.
-    QFile newImg;
-    QFile newDir;
-    if (!ArchiveIO::CreateReplacement(newImg, imgTemp, imgTarget)) {
-        emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
+    PackedWriter writer(newVersion, imgTarget, newVersion == 1 ? dirTarget : QString());
+    std::vector<quint32> offsets;
+    if (!writer.Write(
+            source.File(), false, directory, PackedStart::FromSectorZero, true,
+            [this](const IMGDirectoryEntry &entry) { Step(&IMGClass::RebuildingFileName, EntryName(entry)); },
+            offsets)) {
+        ReportPackingFailure(writer);
         return false;
     }
-    if (newVersion == 1 && !ArchiveIO::CreateReplacement(newDir, dirTemp, dirTarget)) {
-        newImg.close();
-        ArchiveIO::RemoveFile(imgTemp);
-        emit ErrorOccoured({QStringLiteral("创建临时文件失败")});
-        return false;
-    }
-    // Until the first rename the target is untouched; the directory temporary
-    // goes first, so no lone .dir.rebuilding is ever left.
-    const auto abandon = [&](const QString &failedPath) {
-        newDir.close();
-        newImg.close();
-        if (newVersion == 1)
-            ArchiveIO::RemoveFile(dirTemp);
-        ArchiveIO::RemoveFile(imgTemp);
-        ReportWriteFailure(failedPath);
-        return false;
-    };
-
-    // Version 1 data begins at sector 0; version 2 data as after a rebuild, two
-    // spare sectors behind the directory.
-    // A version 1 data file whose first entry begins with "VER2" would open as
-    // version 2: that entry then begins at sector 1.
-    const qint64 count = qint64(directory.size());
-    quint32 firstSector =
-        newVersion == 1 ? 0u : BytesToSectors(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * count) + 2;
-    if (newVersion == 1) {
-        for (const IMGDirectoryEntryWrap &wrap : directory) {
-            if (wrap.entry.size == 0)
-                continue;
-            QByteArray magic;
-            if (!source.ReadSectors(wrap.entry, 0, 4, magic)) {
-                emit ErrorOccoured({QStringLiteral("读取 "), source.Path(), QStringLiteral(" 失败")});
-                newDir.close();
-                newImg.close();
-                ArchiveIO::RemoveFile(dirTemp);
-                ArchiveIO::RemoveFile(imgTemp);
-                return false;
-            }
-            if (magic == "VER2")
-                firstSector = 1;
-            break;
-        }
-    }
-    IMGClass converted; // only holds the new directory for its writers
-    converted.directory = directory;
-    qint64 running = firstSector;
-    JoinedCopy copy(source.File(), newImg, false);
-    for (IMGDirectoryEntryWrap &wrap : converted.directory) {
-        const IMGDirectoryEntry entry = wrap.entry;
-        emit IncreaseProgressBar();
-        emit RebuildingFileName(EntryName(entry));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (running > qint64(0xFFFFFFFFu))
-            return abandon(imgTemp);
-        wrap.entry.offset = quint32(running);
-        if (entry.size > 0 && !copy.Add(SectorToBytes(entry.offset), SectorToBytes(wrap.entry.offset),
-                                        qint64(entry.size) * SECTOR_SIZE))
-            return abandon(imgTemp);
-        running += entry.size;
-    }
-    if (!copy.Finish())
-        return abandon(imgTemp);
-    // Sectors that the source file cut short are zeros in the copy, written out in
-    // full, so every entry of the new archive lies inside its data file.
-    const qint64 end = newVersion == 2 && count == 0 ? 0 : SectorToBytes(quint32(running));
-    if (newImg.size() < end && !ArchiveIO::Resize(newImg, end))
-        return abandon(imgTemp);
-
-    const bool directoryWritten = newVersion == 1
-                                      ? converted.WriteVER1Directory(newDir) && ArchiveIO::Sync(newDir)
-                                      : converted.WriteVER2Directory(newImg);
-    if (!directoryWritten)
-        return abandon(newVersion == 1 ? dirTemp : imgTemp);
-    if (!ArchiveIO::Sync(newImg))
-        return abandon(imgTemp);
-    newDir.close();
-    newImg.close();
-
-    QString failedTarget = imgTarget;
-    const bool committed =
-        newVersion == 1 ? FileReplacement::CommitPair(imgTemp, imgTarget, dirTemp, dirTarget, &failedTarget)
-                        : FileReplacement::Commit(imgTemp, imgTarget, true);
-    if (committed)
+    if (writer.Commit())
         return true;
-    // Nothing changed while the new data file waits; else the next opening completes it.
-    if (QFileInfo::exists(imgTemp)) {
-        if (newVersion == 1)
-            ArchiveIO::RemoveFile(dirTemp);
-        ArchiveIO::RemoveFile(imgTemp);
-    }
-    ReportWriteFailure(failedTarget == imgTarget ? imgPath : dirPath);
+    // Nothing changed unless the new data file counts; then the next opening completes it.
+    ReportWriteFailure(writer.FailedPath() == imgTarget ? imgPath : dirPath);
     return false;
 }

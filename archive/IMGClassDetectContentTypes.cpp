@@ -9,7 +9,7 @@ bool IMGClass::DetectContentTypes(std::vector<ContentType> &types)
         emit ErrorOccoured({QStringLiteral("打开 "), reader.Path(), QStringLiteral(" 失败")});
         return false;
     }
-    if (!DetectEntryTypes(reader.File(), directory, types, [this] { emit IncreaseProgressBar(); })) {
+    if (!DetectEntryTypes(reader.File(), directory, types, [this] { Step(nullptr, QString()); })) {
         emit ErrorOccoured({QStringLiteral("读取 "), reader.Path(), QStringLiteral(" 失败")});
         return false;
     }

@@ -3,18 +3,7 @@
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/OwnFiles.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-
-namespace {
-
-// The window repaints from the event loop; letting it run after every entry of
-// a large export costs more than the repaint it allows, so it runs at most once
-// per frame of this length (and always for the first entry).
-constexpr qint64 kEventsIntervalMs = 16;
-
-} // namespace
 
 // The entry name as a plain file name inside the output folder: separators, drive
 // colons and control characters become '_', so no name can reach outside the
@@ -55,7 +44,6 @@ void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows
     }
 
     const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
-    QElapsedTimer sinceEvents;
     QByteArray buffer; // used only where the system cannot copy in the kernel
     for (int row : rows) {
         if (row < 0 || size_t(row) >= directory.size())
@@ -63,12 +51,7 @@ void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows
         const IMGDirectoryEntry entry = directory[size_t(row)].entry;
         const QString name = EntryName(entry);
 
-        emit ExportingFileName(name);
-        emit IncreaseProgressBar();
-        if (!sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsIntervalMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceEvents.start();
-        }
+        Step(&IMGClass::ExportingFileName, name);
 
         if (!ExportEntryAs(out, entry, ExportFileName(name), ownFiles, buffer, true))
             return;

@@ -6,7 +6,6 @@
 
 #include "archive/io/OwnFiles.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QSet>
 
@@ -54,9 +53,7 @@ bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<in
         if (position < 0 || size_t(position) >= directory.size())
             continue;
         const IMGDirectoryEntry entry = directory[size_t(position)].entry;
-        emit ExportingFileName(EntryName(entry));
-        emit IncreaseProgressBar();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        Step(&IMGClass::ExportingFileName, EntryName(entry));
 
         QString fileName = ExportFileName(EntryName(entry));
         bool numbered = false;

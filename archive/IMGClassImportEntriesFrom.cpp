@@ -9,8 +9,6 @@
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/FileIdentity.h"
 
-#include <QCoreApplication>
-
 void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> &entries)
 {
     if (entries.empty() || version == 0 || RefusesChanges())
@@ -53,9 +51,7 @@ void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> 
             continue;
         const IMGDirectoryEntry &e = source.directory[size_t(position)].entry;
         const QByteArray utf8Name(e.name, EntryNameLength(e));
-        emit ImportingFileFullPath(EntryName(e));
-        emit IncreaseProgressBar();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        Step(&IMGClass::ImportingFileFullPath, EntryName(e));
 
         touched = true;
         const qint64 bytes = qint64(e.size) * SECTOR_SIZE;

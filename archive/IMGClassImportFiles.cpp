@@ -2,7 +2,6 @@
 
 #include "archive/io/ArchiveIO.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
@@ -46,9 +45,7 @@ void IMGClass::ImportFiles(const QStringList &paths)
             break;
         }
 
-        emit ImportingFileFullPath(path);
-        emit IncreaseProgressBar();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        Step(&IMGClass::ImportingFileFullPath, path);
 
         // A short read would make an entry of the wrong bytes: the file is refused instead.
         const QByteArray data = source.read(size);

@@ -11,8 +11,7 @@ bool IMGClass::WriteEntryTo(int position, QIODevice &out, const QString &outName
     if (position < 0 || size_t(position) >= directory.size())
         return false;
     const IMGDirectoryEntry entry = directory[size_t(position)].entry;
-    emit ExportingFileName(EntryName(entry));
-    emit IncreaseProgressBar();
+    Step(&IMGClass::ExportingFileName, EntryName(entry));
     constexpr qint64 kPiece = 1024 * 1024;
     // What an export writes: the entry's sectors, fewer bytes when the file ends inside them.
     const qint64 begin = SectorToBytes(entry.offset);

@@ -1,5 +1,9 @@
 #include "archive/format/IMGFormat.h"
 
+#include "archive/io/LargePages.h"
+
+#include <algorithm>
+
 #include <array>
 #include <cstring>
 
@@ -140,4 +144,37 @@ qint64 Ver2DirectoryRoom(quint32 lowestOffset, qint64 count)
 {
     return (qint64(lowestOffset) * SECTOR_SIZE - VER2_HEADER_SIZE - DIRECTORY_RECORD_SIZE * count) /
            DIRECTORY_RECORD_SIZE;
+}
+
+namespace {
+const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
+} // namespace
+
+QByteArray EncodeVer1Directory(const std::vector<IMGDirectoryEntryWrap> &directory)
+{
+    QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
+    for (size_t i = 0; i < directory.size(); ++i)
+        EncodeEntry(directory[i].entry, bytes.data() + i * DIRECTORY_RECORD_SIZE);
+    return bytes;
+}
+
+QByteArray EncodeVer2Directory(const std::vector<IMGDirectoryEntryWrap> &directory)
+{
+    // Header and records go out in one write, so the file never holds a count
+    // that disagrees with the records behind it.
+    QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size_t(bytes.size()));
+    std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
+    WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
+    for (size_t i = 0; i < directory.size(); ++i)
+        EncodeEntry(directory[i].entry, bytes.data() + VER2_HEADER_SIZE + i * DIRECTORY_RECORD_SIZE);
+    return bytes;
+}
+
+quint32 FirstPackedSector(int version, qint64 entryCount, PackedStart start, bool firstDataBeginsVer2)
+{
+    if (version == 2)
+        return BytesToSectors(VER2_HEADER_SIZE + DIRECTORY_RECORD_SIZE * entryCount) + 2;
+    return start == PackedStart::KeepFirstSector || firstDataBeginsVer2 ? 1u : 0u;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -71,6 +72,22 @@ void SetEntryName(IMGDirectoryEntry &entry, const QByteArray &utf8Name);
 // Free record slots of a version 2 directory of `count` entries whose lowest
 // data begins at sector `lowestOffset`: (L × 2048 − 8 − 32 × N) / 32, truncating.
 qint64 Ver2DirectoryRoom(quint32 lowestOffset, qint64 count);
+
+// The directory of these entries as it lies on disk: version 1, the records (the
+// whole .dir file); version 2, the header and the records (the start of the .img).
+QByteArray EncodeVer1Directory(const std::vector<IMGDirectoryEntryWrap> &directory);
+QByteArray EncodeVer2Directory(const std::vector<IMGDirectoryEntryWrap> &directory);
+
+// Where the data of an archive packed without gaps begins.
+enum class PackedStart {
+    // A rebuild: version 1 data from sector 1, sector 0 left free as archives have it.
+    KeepFirstSector,
+    // A convert: version 1 data from sector 0, unless the first entry's data begins
+    // with "VER2" (the data file would read as version 2): then from sector 1.
+    FromSectorZero,
+};
+// Version 2 data begins behind its directory and two spare sectors for later growth.
+quint32 FirstPackedSector(int version, qint64 entryCount, PackedStart start, bool firstDataBeginsVer2);
 
 // Byte position of a sector, widened without sign first so offsets past 4 GiB stay exact.
 inline qint64 SectorToBytes(quint32 sector)
