@@ -31,6 +31,12 @@ constexpr QIODevice::OpenMode kReadOnlyMode = QIODevice::ReadOnly | QIODevice::U
 IMGClass::IMGClass(QObject *parent)
     : QObject(parent)
 {
+    // Connected first, so the message is kept before any client's slot runs.
+    connect(this, &IMGClass::ErrorOccoured, this, [this](std::initializer_list<QString> pieces) {
+        lastError.clear();
+        for (const QString &piece : pieces)
+            lastError += piece;
+    });
 }
 
 IMGClass::~IMGClass() = default;
@@ -47,10 +53,20 @@ bool IMGClass::OpenArchive(const QString &path)
 
 bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
 {
+    BeginOperation();
+    openFailure = OpenFailure::None;
     archivePath = path;
     readOnly = mode == OpenReadOnly;
     unfinishedReplacement = false;
     ArchiveProbe format = ArchiveProbe::Of(path);
+    // Nothing there (a dangling link included): only an opening for changes creates it.
+    if (mode != OpenForChanges && !QFileInfo::exists(path)) {
+        openFailure = OpenFailure::Missing;
+        CloseFiles();
+        imgFile.setFileName(path);
+        emit ErrorOccoured({QStringLiteral("打开 "), path, QStringLiteral(" 失败")});
+        return false;
+    }
     // Refused before anything is opened: opening for changes would create the file.
     if (format.kind == ArchiveProbe::OneFileForBoth) {
         ReportOneFileForBoth(path, format.pairedImg);
@@ -59,19 +75,20 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
 
     // A failed opening leaves the object closed, its files and lock released.
     const auto closeAgain = [&] {
-        directory.clear();
-        dirFile.close();
-        imgFile.close();
+        CloseFiles();
         imgFile.setFileName(path);
-        lock.Release();
     };
     const auto failOpening = [&](const QString &failedPath) {
+        if (openFailure == OpenFailure::None)
+            openFailure = OpenFailure::Other;
         closeAgain();
         emit ErrorOccoured({QStringLiteral("打开 "), failedPath, QStringLiteral(" 失败")});
         return false;
     };
     if (readOnly) {
         imgFile.setFileName(format.dataFile);
+        if (format.kind == ArchiveProbe::Missing)
+            openFailure = OpenFailure::Missing;
         // Never opened to read when it is no plain file: a pipe would wait for a writer.
         if (format.kind == ArchiveProbe::Missing || format.kind == ArchiveProbe::Unreadable ||
             !ArchiveIO::Open(imgFile, kReadOnlyMode))
@@ -79,6 +96,17 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
         unfinishedReplacement = format.unfinished;
     } else {
         imgFile.setFileName(path);
+        // Opening for changes would create the file, or the .dir beside it.
+        if (mode == OpenExisting && format.kind == ArchiveProbe::Missing) {
+            openFailure = OpenFailure::Missing;
+            return failOpening(path);
+        }
+        if (mode == OpenExisting &&
+            (format.kind == ArchiveProbe::Version1 || format.kind == ArchiveProbe::Foreign) &&
+            !format.hasDirectory) {
+            openFailure = OpenFailure::NoDirectory;
+            return failOpening(path);
+        }
         if (!ArchiveIO::Open(imgFile, kArchiveMode))
             return failOpening(path);
         // Locked before anything is read or completed: the holder may be writing.
@@ -141,10 +169,14 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     // archive: that would create a stray .dir and let an import append to a
     // file this program cannot read.
     if (format.kind == ArchiveProbe::Foreign) {
+        if (mode != OpenForChanges)
+            openFailure = OpenFailure::NoDirectory;
         closeAgain();
         emit ErrorOccoured({QStringLiteral("IMG文件 "), path, QStringLiteral(" 格式不受支持")});
         return false;
     }
+    if (readOnly && !format.hasDirectory)
+        openFailure = OpenFailure::NoDirectory;
     if (!OpenVER1Directory(format))
         return failOpening(format.dirPath);
     const qint64 dirSize = dirFile.size();
@@ -157,6 +189,16 @@ bool IMGClass::OpenArchive(const QString &path, OpenMode mode)
     version = 1;
     AnnounceDirectory();
     return true;
+}
+
+void IMGClass::CloseFiles()
+{
+    directory.clear();
+    nameIndex.Clear();
+    dirFile.close();
+    imgFile.close();
+    lock.Release();
+    version = 0;
 }
 
 bool IMGClass::OpenVER1Directory(const ArchiveProbe &format)
@@ -246,6 +288,7 @@ void IMGClass::UpdateFreeDirectorySlots()
 
 void IMGClass::CloseArchive()
 {
+    BeginOperation();
     imgFile.close();
     dirFile.close();
     lock.Release();
@@ -259,6 +302,7 @@ void IMGClass::CloseArchive()
 
 bool IMGClass::CreateArchive(const QString &path, int newVersion)
 {
+    BeginOperation();
     if (version != 0 && RefusesChanges())
         return false;
     const QString dirPath = DirPathFor(path);

@@ -36,6 +36,7 @@ struct Pair
 
 bool IMGClass::CompareWith(const IMGClass &other, ArchiveDifference &difference)
 {
+    BeginOperation();
     difference = ArchiveDifference();
     ArchiveReader readerA(*this);
     ArchiveReader readerB(other);

@@ -14,6 +14,7 @@
 // not follow is completed by the next OpenArchive, as after a rebuild.
 bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisting)
 {
+    BeginOperation();
     if (version == 0)
         return false;
     if (newVersion != 1 && newVersion != 2) {

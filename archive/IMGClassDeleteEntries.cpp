@@ -10,6 +10,7 @@ void IMGClass::DeleteEntries(const QModelIndexList &rows)
 
 void IMGClass::DeleteEntries(const std::vector<int> &rows)
 {
+    BeginOperation();
     if (version == 0 || RefusesChanges())
         return;
 

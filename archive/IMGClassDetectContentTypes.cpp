@@ -4,6 +4,7 @@
 
 bool IMGClass::DetectContentTypes(std::vector<ContentType> &types)
 {
+    BeginOperation();
     ArchiveReader reader(*this);
     if (!reader.IsOpen()) {
         emit ErrorOccoured({QStringLiteral("打开 "), reader.Path(), QStringLiteral(" 失败")});

@@ -37,6 +37,7 @@ void IMGClass::ExportEntries(const QString &folder, const QModelIndexList &rows)
 
 void IMGClass::ExportEntries(const QString &folder, const std::vector<int> &rows)
 {
+    BeginOperation();
     QDir out = QDir::current();
     if (!out.cd(folder)) {
         emit ErrorOccoured({QStringLiteral("访问输出文件夹失败")});

@@ -32,6 +32,7 @@ QString NumberedName(const QString &fileName, int n)
 bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<int> &entries,
                                      std::vector<RenamedExport> &renamed)
 {
+    BeginOperation();
     renamed.clear();
     QDir out = QDir::current();
     if (!out.cd(folder)) {

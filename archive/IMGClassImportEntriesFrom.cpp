@@ -11,6 +11,7 @@
 
 void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> &entries)
 {
+    BeginOperation();
     if (entries.empty() || version == 0 || RefusesChanges())
         return;
     const QString sourcePath = source.ImgFileName();

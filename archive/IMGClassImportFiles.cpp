@@ -20,6 +20,7 @@ struct ImportFailure
 
 void IMGClass::ImportFiles(const QStringList &paths)
 {
+    BeginOperation();
     if (paths.isEmpty() || version == 0 || RefusesChanges())
         return;
 

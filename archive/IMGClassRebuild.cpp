@@ -10,6 +10,7 @@
 // the next OpenArchive (the lone .dir.rebuilding).
 void IMGClass::Rebuild()
 {
+    BeginOperation();
     if (version == 0 || RefusesChanges())
         return;
 

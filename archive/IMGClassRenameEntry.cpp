@@ -14,6 +14,7 @@ bool IsFileName(const QString &name)
 
 bool IMGClass::RenameEntry(int row, const QString &newName)
 {
+    BeginOperation();
     if (version == 0 || row < 0 || size_t(row) >= directory.size() || RefusesChanges())
         return false;
 

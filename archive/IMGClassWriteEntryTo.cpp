@@ -8,6 +8,7 @@
 
 bool IMGClass::WriteEntryTo(int position, QIODevice &out, const QString &outName)
 {
+    BeginOperation();
     if (position < 0 || size_t(position) >= directory.size())
         return false;
     const IMGDirectoryEntry entry = directory[size_t(position)].entry;

@@ -97,7 +97,10 @@ int EngineOperation(const QString &name, Result &result, const QStringList &args
 
     const QString archive = args.value(0);
     if (name == QLatin1String("open")) {
-        const double t = Seconds([&] { img.OpenArchive(archive); });
+        bool opened = false;
+        const double t = Seconds([&] { opened = img.OpenArchive(archive); });
+        if (!opened)
+            return 1;
         result.Add(QStringLiteral("time"), t);
         result.Add(QStringLiteral("entries"), double(img.directory.size()));
         return errors ? 1 : 0;

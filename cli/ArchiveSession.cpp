@@ -1,6 +1,6 @@
 #include "cli/ArchiveSession.h"
 
-#include "archive/format/ArchiveProbe.h"
+#include "archive/format/IMGFormat.h"
 #include "cli/Console.h"
 #include "cli/ProgressPrinter.h"
 
@@ -21,6 +21,10 @@ ArchiveSession::ArchiveSession(ProgressPrinter &progress)
         QString message;
         for (const QString &piece : pieces)
             message += piece;
+        if (opening) {
+            held << message;
+            return;
+        }
         this->progress.Interrupt();
         Console::Error(message);
         ++errors;
@@ -29,22 +33,29 @@ ArchiveSession::ArchiveSession(ProgressPrinter &progress)
 
 bool ArchiveSession::Open(const QString &path, Access access)
 {
-    const ArchiveProbe format = ArchiveProbe::Of(path);
-    // Also a short name that could only ever be both halves of a pair: it is not there at all.
-    if (format.kind == ArchiveProbe::Missing || !QFileInfo::exists(path)) {
-        Console::Error(QStringLiteral("%1: no such archive").arg(path));
-        return false;
-    }
-    // A stopped rebuild's directory waiting beside it counts: the engine completes it.
-    if ((format.kind == ArchiveProbe::Version1 || format.kind == ArchiveProbe::Foreign) &&
-        !format.hasDirectory && QFileInfo(path).isFile()) {
-        Console::Error(QStringLiteral("%1: not an IMG archive (no version 2 header, and no %2 beside it)")
-                           .arg(path, format.dirPath));
-        return false;
-    }
+    // The engine's own message waits: for a path that is no archive, the command
+    // line says more plainly why.
+    opening = true;
     const bool opened =
-        img.OpenArchive(path, access == Access::Read ? IMGClass::OpenReadOnly : IMGClass::OpenForChanges);
-    if (opened && notesUnfinishedReplacement && img.ReadsUnfinishedReplacement())
+        img.OpenArchive(path, access == Access::Read ? IMGClass::OpenReadOnly : IMGClass::OpenExisting);
+    opening = false;
+    if (!opened) {
+        if (img.LastOpenFailure() == IMGClass::OpenFailure::Missing)
+            Console::Error(QStringLiteral("%1: no such archive").arg(path));
+        else if (img.LastOpenFailure() == IMGClass::OpenFailure::NoDirectory)
+            Console::Error(QStringLiteral("%1: not an IMG archive (no version 2 header, and no %2 beside it)")
+                               .arg(path, DirPathFor(path)));
+        else
+            for (const QString &message : held)
+                Console::Error(message);
+        errors += held.size();
+        held.clear();
+        return false;
+    }
+    for (const QString &message : held)
+        Console::Error(message);
+    held.clear();
+    if (notesUnfinishedReplacement && img.ReadsUnfinishedReplacement())
         Console::Error(QStringLiteral("%1: a rebuild or directory write was stopped half way; reading the "
                                       "archive as the next changing command will complete it")
                            .arg(path));

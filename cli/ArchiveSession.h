@@ -3,6 +3,7 @@
 #include "archive/IMGClass.h"
 
 #include <QString>
+#include <QStringList>
 
 class ProgressPrinter;
 
@@ -33,4 +34,6 @@ public:
 private:
     ProgressPrinter &progress;
     int errors = 0;
+    bool opening = false; // the engine's messages while opening are held in `held`
+    QStringList held;
 };

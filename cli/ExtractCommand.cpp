@@ -65,13 +65,13 @@ int ExtractCommand::RunOn(ArchiveSession &session, ProgressPrinter &progress)
     if (numberDuplicates) {
         std::vector<RenamedExport> renamed;
         progress.Start(int(rows.size()));
-        session.img.ExportEntriesNumbered(Value(outputOption), rows, renamed);
+        const bool exported = session.img.ExportEntriesNumbered(Value(outputOption), rows, renamed);
         progress.Finish();
         QString text;
         for (const RenamedExport &r : renamed)
             text += QStringLiteral("%1 -> %2\n").arg(EntryName(directory[size_t(r.entry)].entry), r.fileName);
         Console::Out(text);
-        return session.Errors() ? ExitFailed : ExitOk;
+        return exported && !session.Errors() ? ExitOk : ExitFailed;
     }
 
     // Entries of one name would all be written to one file: only the first is.

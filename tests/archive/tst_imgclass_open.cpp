@@ -15,6 +15,9 @@ class TestIMGClassOpen : public QObject
 
 private slots:
     void init();
+    void openExistingNeverCreates_data();
+    void openExistingNeverCreates();
+    void lastErrorTellsTheLastOperation();
 
     void opensVersion1();
     void opensVersion2();
@@ -440,6 +443,72 @@ void TestIMGClassOpen::version2WriterKeepsLengthAndStaleRecords()
     QCOMPARE(ReadUInt32LE(after.constData() + 4), 3u);
     QCOMPARE(after.mid(8, 96), DirectoryBytes({five[0], five[3], five[4]}));
     QCOMPARE(after.mid(104, 64), before.mid(104, 64)); // the old last two records stay
+}
+
+void TestIMGClassOpen::openExistingNeverCreates_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("failure"); // IMGClass::OpenFailure
+    QTest::newRow("nothing there") << "missing" << int(IMGClass::OpenFailure::Missing);
+    QTest::newRow("a dangling link") << "dangling" << int(IMGClass::OpenFailure::Missing);
+    QTest::newRow("a data file without its .dir") << "no dir" << int(IMGClass::OpenFailure::NoDirectory);
+    QTest::newRow("another container without a .dir") << "foreign" << int(IMGClass::OpenFailure::NoDirectory);
+}
+
+// The command line opens only what is there: a missing archive or .dir is
+// refused, not created, for changes and for reading alike.
+void TestIMGClassOpen::openExistingNeverCreates()
+{
+    QFETCH(QString, state);
+    QFETCH(int, failure);
+    const QString p = path("a.img");
+    if (state == "dangling")
+        QVERIFY(QFile::link(path("gone.img"), p));
+    else if (state == "no dir")
+        QVERIFY(WriteFile(p, Pattern(1, 4096)));
+    else if (state == "foreign")
+        QVERIFY(WriteFile(p, QByteArray("VER3") + Pattern(1, 100)));
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    for (IMGClass::OpenMode mode : {IMGClass::OpenExisting, IMGClass::OpenReadOnly}) {
+        IMGClass img;
+        QVERIFY(!img.OpenArchive(p, mode));
+        QCOMPARE(int(img.LastOpenFailure()), failure);
+        QVERIFY(!img.LastError().isEmpty());
+        QCOMPARE(img.version, 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+    }
+    // Only an opening for changes makes what is missing (the window's New).
+    if (state == "missing" || state == "no dir") {
+        IMGClass img;
+        QVERIFY(img.OpenArchive(p));
+        QCOMPARE(img.version, 1);
+        QVERIFY(QFileInfo::exists(path("a.dir")));
+    }
+}
+
+// A void operation is judged by LastError: the joined message of its failure,
+// forgotten when the next operation begins.
+void TestIMGClassOpen::lastErrorTellsTheLastOperation()
+{
+    const QString p = path("a.img");
+    QVERIFY(WriteVer2(p, {{1, 1, "a.dff"}}));
+    IMGClass img;
+    QVERIFY(img.OpenArchive(p));
+    QCOMPARE(img.LastError(), QString());
+    img.ImportFiles({path("missing.dff")});
+    QCOMPARE(img.LastError(), QStringLiteral("打开 ") + path("missing.dff") + QStringLiteral(" 失败"));
+    QVERIFY(WriteFile(path("b.dff"), Pattern(2, 100)));
+    img.ImportFiles({path("b.dff")});
+    QCOMPARE(img.LastError(), QString());
+    QVERIFY(!img.RenameEntry(0, QString(30, 'x')));
+    QVERIFY(!img.LastError().isEmpty());
+    // Rebuild leaves the files closed; the client reopens.
+    img.Rebuild();
+    QCOMPARE(img.LastError(), QString());
+    QVERIFY(!img.imgFile.isOpen());
+    QVERIFY(img.OpenArchive(p));
+    QCOMPARE(int(img.directory.size()), 2);
 }
 
 QTEST_GUILESS_MAIN(TestIMGClassOpen)
