@@ -109,7 +109,7 @@ bool IMGClass::ConvertTo(const QString &path, int newVersion, bool replaceExisti
                 ArchiveIO::RemoveFile(imgTemp);
                 return false;
             }
-            if (magic == "VER2")
+            if (magic == VER2_MAGIC)
                 firstSector = 1;
             break;
         }

@@ -76,7 +76,7 @@ ArchiveFormat ArchiveFormat::Of(const QString &path)
     data.close();
     format.directoryJournal = pending.complete;
     format.unfinished = format.unfinished || pending.complete;
-    if (magic == "VER2") {
+    if (magic == VER2_MAGIC) {
         format.kind = Version2;
         return format;
     }

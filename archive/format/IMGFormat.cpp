@@ -1,5 +1,7 @@
 #include "archive/format/IMGFormat.h"
 
+#include "archive/format/EntryNameRules.h"
+
 #include <array>
 #include <cstring>
 
@@ -18,11 +20,6 @@ constexpr std::array<quint32, 256> MakeCrcTable()
 }
 
 constexpr std::array<quint32, 256> kCrcTable = MakeCrcTable();
-
-inline uchar AsciiUpper(uchar c)
-{
-    return (c >= 'a' && c <= 'z') ? uchar(c - 0x20) : c;
-}
 
 inline quint32 ReadLE32(const char *p)
 {
@@ -54,7 +51,7 @@ quint32 NameHash(const char *name)
 {
     quint32 value = 0xFFFFFFFFu;
     for (int i = 0; i < ENTRY_NAME_FIELD_SIZE && name[i] != 0; ++i) {
-        const uchar byte = AsciiUpper(uchar(name[i]));
+        const uchar byte = FoldAsciiCase(uchar(name[i]));
         value = (value >> 8) ^ kCrcTable[(value ^ byte) & 0xFF];
     }
     return value;
@@ -123,7 +120,7 @@ bool SameEntryName(const IMGDirectoryEntry &a, const IMGDirectoryEntry &b)
     if (n != EntryNameLength(b))
         return false;
     for (int i = 0; i < n; ++i) {
-        if (AsciiUpper(uchar(a.name[i])) != AsciiUpper(uchar(b.name[i])))
+        if (FoldAsciiCase(uchar(a.name[i])) != FoldAsciiCase(uchar(b.name[i])))
             return false;
     }
     return true;

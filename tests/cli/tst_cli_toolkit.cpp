@@ -326,11 +326,11 @@ void TestCliToolkit::addFrom_data()
         for (int b : {1, 2}) {
             const QString v = QStringLiteral("%1 from %2, ").arg(a).arg(b);
             QTest::newRow(qPrintable(v + "all"))
-                << a << b << QStringList() << QStringList{"A.DFF", "b.txd", "new.col", "x/../y.ifp"};
+                << a << b << QStringList() << QStringList{"A.DFF", "b.txd", "new.col", "x..y.ifp"};
             QTest::newRow(qPrintable(v + "named"))
                 << a << b << QStringList{"NEW.COL"} << QStringList{"a.dff", "b.txd", "new.col"};
-            QTest::newRow(qPrintable(v + "matching")) << a << b << QStringList{"--regex", "DFF$|ifp$"}
-                                                      << QStringList{"A.DFF", "b.txd", "x/../y.ifp"};
+            QTest::newRow(qPrintable(v + "matching"))
+                << a << b << QStringList{"--regex", "DFF$|ifp$"} << QStringList{"A.DFF", "b.txd", "x..y.ifp"};
         }
     }
 }
@@ -341,9 +341,9 @@ void TestCliToolkit::addFrom()
     QFETCH(int, versionB);
     QFETCH(QStringList, selection);
     WriteArchive(path("a.img"), versionA, {{"a.dff", Pattern(1, 3000)}, {"b.txd", Pattern(2, 100)}});
-    // A name that looks like a path is an entry name like any other.
+    // Dots inside a name are an entry name like any other (a path is refused: addFromErrors).
     WriteArchive(path("b.img"), versionB,
-                 {{"A.DFF", Pattern(3, 5000)}, {"new.col", Pattern(4, 10)}, {"x/../y.ifp", Pattern(5, 10)}});
+                 {{"A.DFF", Pattern(3, 5000)}, {"new.col", Pattern(4, 10)}, {"x..y.ifp", Pattern(5, 10)}});
     const QByteArray source = ReadFile(path("b.img"));
     const CliResult r = RunCli(dir.path(), QStringList{"add", "a.img", "--from", "b.img"} + selection);
     QCOMPARE(r.err, QString());
@@ -375,6 +375,8 @@ void TestCliToolkit::addFromErrors_data()
                                                      << 1 << kErr + "文件名 abcdefghijklmnopqrstuvwx 太长\n";
     QTest::newRow("empty name in the source")
         << QStringList{"add", "a.img", "--from", "empty.img"} << 1 << kErr + "文件名  不合法\n";
+    QTest::newRow("path as a name in the source")
+        << QStringList{"add", "a.img", "--from", "path.img"} << 1 << kErr + "文件名 x/../y.ifp 不合法\n";
     QTest::newRow("the archive itself")
         << QStringList{"add", "a.img", "--from", "./a.img"} << 1 << kErr + "源IMG文件 ./a.img 与目标相同\n";
     QTest::newRow("missing source") << QStringList{"add", "a.img", "--from", "none.img"} << 1
@@ -397,6 +399,7 @@ void TestCliToolkit::addFromErrors()
     WriteArchive(path("hostile.img"), 2,
                  {{"good.dff", Pattern(2, 100)}, {"abcdefghijklmnopqrstuvwx", Pattern(3, 10)}});
     WriteArchive(path("empty.img"), 1, {{"good.dff", Pattern(2, 100)}, {"", Pattern(3, 10)}});
+    WriteArchive(path("path.img"), 2, {{"good.dff", Pattern(2, 100)}, {"x/../y.ifp", Pattern(3, 10)}});
     const auto before = FolderSnapshot(dir.path());
     const CliResult r = RunCli(dir.path(), args);
     QTEST(r.err, "err");
