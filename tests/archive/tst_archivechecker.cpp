@@ -30,9 +30,10 @@ QStringList Describe(const std::vector<ArchiveProblem> &problems)
     return out;
 }
 
-// Writes the archive with the fixtures; entries placed absurdly far away get no
-// data, their records only.
-bool WriteArchive(int version, const QString &path, const Records &records)
+// Writes an archive that may be broken, as the records say: entries placed
+// absurdly far away get no data, their records only, and a version 2 header
+// lies over any data placed under it.
+bool WriteBrokenArchive(const QString &path, int version, const Records &records)
 {
     Records placeable = records;
     for (Record &r : placeable) {
@@ -131,7 +132,7 @@ void TestArchiveChecker::problems()
     QFETCH(QStringList, expected);
 
     const QString p = path(QStringLiteral("check%1.img").arg(version));
-    QVERIFY(WriteArchive(version, p, records));
+    QVERIFY(WriteBrokenArchive(p, version, records));
     if (dataFileBytes >= 0)
         QVERIFY(QFile::resize(p, dataFileBytes));
     const QByteArray before = ReadFile(p);

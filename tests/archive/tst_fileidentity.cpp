@@ -5,9 +5,9 @@
 // After every case the archive opens, the checker is clean and every entry
 // reads back.
 
-#include "ArchiveFixtures.h"
 #include "ArchiveHolder.h"
 #include "ArchiveWhole.h"
+#include "ContentFixtures.h"
 #include "FileAttributes.h"
 #include "SignalLog.h"
 #include "TestFolder.h"
@@ -32,11 +32,6 @@ const char kChildVariable[] = "OSTREVALE_IDENTITY_TEST_CHILD";
 
 const std::vector<Record> kRecords = {{1, 3, "a.dff"}, {9, 2, "C.TXD"}, {4, 1, "d.ifp"}};
 const QByteArray kNewContent = Pattern(50, 5000);
-
-bool WriteArchive(const QString &p, int version)
-{
-    return version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-}
 
 QModelIndexList Rows(int count, std::initializer_list<int> rows)
 {
@@ -165,7 +160,7 @@ void TestFileIdentity::linksStayLinks()
     QVERIFY(QDir(dir.path()).mkpath("real"));
     QVERIFY(QDir(dir.path()).mkpath("src"));
     const QString real = path("real/a.img");
-    QVERIFY(WriteArchive(real, version));
+    QVERIFY(WriteArchive(real, version, kRecords));
     const Contents before = Fixtures::Snapshot(real, version);
 
     // Each link and the target it must still name afterwards.
@@ -227,7 +222,7 @@ void TestFileIdentity::replacedFileKeepsIdentity()
     QFETCH(QStringList, replaced);
     const bool root = ::geteuid() == 0;
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     bool aclSupported = true;
     for (const QString &name : replaced) {
@@ -286,7 +281,7 @@ void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte()
 #else
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QCOMPARE(::chmod(QFile::encodeName(p).constData(), 0640), 0);
     const bool root = ::geteuid() == 0;
@@ -330,7 +325,7 @@ void TestFileIdentity::hardLinksStayTogether()
     QFETCH(QString, operation);
     const QString p = path("a.img");
     const QString other = path("other.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QStringList names = {"a.img"};
     QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(other).constData()), 0);
@@ -385,7 +380,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
     for (; !finished && k < 100; ++k) {
         QDir(path("h")).removeRecursively();
         QVERIFY(QDir(dir.path()).mkpath("h"));
-        QVERIFY(WriteArchive(p, version));
+        QVERIFY(WriteArchive(p, version, kRecords));
         QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(other).constData()), 0);
         if (version == 1)
             QCOMPARE(::link(QFile::encodeName(DirPathFor(p)).constData(),
@@ -516,7 +511,7 @@ void TestFileIdentity::secondWriterIsRefused()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass first;
     QVERIFY(first.OpenArchive(p));
@@ -555,7 +550,7 @@ void TestFileIdentity::createOverAHeldArchive()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass holder;
     SignalLog holderLog(holder);
@@ -588,7 +583,7 @@ void TestFileIdentity::rebuildKeepsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
@@ -615,7 +610,7 @@ void TestFileIdentity::anotherProcessHoldsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     ArchiveHolder holder;
     QVERIFY(holder.Start(p));
@@ -645,7 +640,7 @@ void TestFileIdentity::readOnlyMountIsRead()
 {
     QFETCH(int, version);
     QVERIFY(QDir(dir.path()).mkpath("disk"));
-    QVERIFY(WriteArchive(path("disk/a.img"), version));
+    QVERIFY(WriteArchive(path("disk/a.img"), version, kRecords));
     const Contents before = Fixtures::Snapshot(path("disk/a.img"), version);
     const ReadOnlyMount mount(path("disk"), path("ro"));
     if (!mount.readOnly)
@@ -701,7 +696,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges()
     QFETCH(int, version);
     QFETCH(QString, operation);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QVERIFY(WriteFile(path("src.dff"), kNewContent));
     const QMap<QString, QByteArray> files = FilesIn(dir.path());

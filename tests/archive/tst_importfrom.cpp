@@ -84,9 +84,10 @@ void TestImportFrom::sameAsImportingTheFiles()
                                            {"b.txd", Pattern(22, 6144)}, {"new.IFP", Pattern(23, 2048)},
                                            {"empty.ipl", QByteArray()},  {"x.dat", Pattern(24, 2048), 0, 3}};
     const QString a = path("a.img"), twin = path("twin.img"), b = path("b.img");
-    WriteArchive(a, versionA, Target(full));
-    WriteArchive(twin, versionA, Target(full));
-    const std::vector<Record> sourceRecords = WriteArchive(b, versionB, sourceItems);
+    QVERIFY(WriteArchive(a, versionA, Target(full)));
+    QVERIFY(WriteArchive(twin, versionA, Target(full)));
+    std::vector<Record> sourceRecords;
+    QVERIFY(WriteArchive(b, versionB, sourceItems, false, &sourceRecords));
     const QByteArray sourceBytes = ReadFile(b), sourceDir = ReadFile(DirPathFor(b));
 
     // The twin imports files holding the entries' sectors.
@@ -139,9 +140,9 @@ void TestImportFrom::hostileNamesChangeNothing()
     QFETCH(QByteArray, name);
     QFETCH(QString, error);
     const QString a = path("a.img"), b = path("b.img");
-    WriteArchive(a, 1, Target(false));
+    QVERIFY(WriteArchive(a, 1, Target(false)));
     // The hostile entry comes after a good one: nothing at all is copied.
-    WriteArchive(b, 2, {{"good.dff", Pattern(1, 100)}, {name, Pattern(2, 100)}});
+    QVERIFY(WriteArchive(b, 2, {{"good.dff", Pattern(1, 100)}, {name, Pattern(2, 100)}}));
     const QByteArray before = ReadFile(a), beforeDir = ReadFile(DirPathFor(a));
     IMGClass target, source;
     QVERIFY(target.OpenArchive(a));
@@ -156,8 +157,8 @@ void TestImportFrom::hostileNamesChangeNothing()
 void TestImportFrom::sourceCutShortGivesZeros()
 {
     const QString a = path("a.img"), b = path("b.img");
-    WriteArchive(a, 1, Target(false));
-    WriteArchive(b, 1, {{"cut.dff", Pattern(1, 2100)}}, true);
+    QVERIFY(WriteArchive(a, 1, Target(false)));
+    QVERIFY(WriteArchive(b, 1, {{"cut.dff", Pattern(1, 2100)}}, true));
     QCOMPARE(QFileInfo(b).size(), qint64(2100));
     IMGClass target, source;
     QVERIFY(target.OpenArchive(a));
@@ -173,7 +174,7 @@ void TestImportFrom::sourceCutShortGivesZeros()
 void TestImportFrom::archiveIsNotItsOwnSource()
 {
     const QString a = path("a.img");
-    WriteArchive(a, 2, Target(false));
+    QVERIFY(WriteArchive(a, 2, Target(false)));
     const QByteArray before = ReadFile(a);
     IMGClass target, sameFile;
     QVERIFY(target.OpenArchive(a));
@@ -190,8 +191,8 @@ void TestImportFrom::archiveIsNotItsOwnSource()
 void TestImportFrom::readOnlyTargetTakesNothing()
 {
     const QString a = path("a.img"), b = path("b.img");
-    WriteArchive(a, 1, Target(false));
-    WriteArchive(b, 2, {{"new.dff", Pattern(1, 100)}});
+    QVERIFY(WriteArchive(a, 1, Target(false)));
+    QVERIFY(WriteArchive(b, 2, {{"new.dff", Pattern(1, 100)}}));
     const QByteArray before = ReadFile(a), beforeDir = ReadFile(DirPathFor(a));
     IMGClass target, source;
     QVERIFY(target.OpenArchive(a, IMGClass::OpenReadOnly));
