@@ -202,9 +202,7 @@ void TestEditing::escapeDoesNotCloseTheProgressDialog()
 
 void TestEditing::importChosenFiles_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::importChosenFiles()
@@ -394,9 +392,7 @@ void TestEditing::longImportKeepsEveryStepAndRedraws()
 
 void TestEditing::exportSortedAndFiltered_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::exportSortedAndFiltered()
@@ -461,9 +457,7 @@ void TestEditing::exportOrDeleteWithNothingSelected()
 
 void TestEditing::deleteSortedAndFiltered_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::deleteSortedAndFiltered()
@@ -494,9 +488,7 @@ void TestEditing::deleteSortedAndFiltered()
 
 void TestEditing::rebuildReopens_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::rebuildReopens()

@@ -37,7 +37,6 @@ private slots:
     void dirGivenAsTheArchiveIsRefused();
 
 private:
-    static void versions();
     QString path(const QString &name) const { return dir.filePath(name); }
 
     TestFolder dir;
@@ -48,16 +47,9 @@ void TestWindowIdentity::init()
     QVERIFY(dir.Renew());
 }
 
-void TestWindowIdentity::versions()
-{
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
-}
-
 void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli()
@@ -87,7 +79,7 @@ void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli()
 
 void TestWindowIdentity::windowIsRefusedWhileAnotherHolds_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::windowIsRefusedWhileAnotherHolds()
@@ -122,7 +114,7 @@ void TestWindowIdentity::windowIsRefusedWhileAnotherHolds()
 
 void TestWindowIdentity::newOverTheShownArchive_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::newOverTheShownArchive()

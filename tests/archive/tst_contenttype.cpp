@@ -131,9 +131,7 @@ void TestContentType::libraryIdForms()
 
 void TestContentType::archiveTypesComeFromBytesNotNames_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestContentType::archiveTypesComeFromBytesNotNames()
@@ -165,9 +163,7 @@ void TestContentType::archiveTypesComeFromBytesNotNames()
 
 void TestContentType::strictFindings_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 namespace {

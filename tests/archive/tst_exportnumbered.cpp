@@ -30,9 +30,7 @@ private slots:
 
 void TestExportNumbered::numberedNamesNeverCollide_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestExportNumbered::numberedNamesNeverCollide()

@@ -138,9 +138,7 @@ void TestCliIdentity::linksStayLinks()
 
 void TestCliIdentity::rebuildKeepsIdentity_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::rebuildKeepsIdentity()
@@ -237,9 +235,7 @@ void TestCliIdentity::oneFileIsNeverBothHalves()
 
 void TestCliIdentity::concurrentAddsLoseNothing_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 // Several scripts adding to one archive at once: each either adds all its files
@@ -300,9 +296,7 @@ void TestCliIdentity::concurrentAddsLoseNothing()
 
 void TestCliIdentity::heldArchiveRefusesChangesOnly_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::heldArchiveRefusesChangesOnly()
@@ -339,9 +333,7 @@ void TestCliIdentity::heldArchiveRefusesChangesOnly()
 
 void TestCliIdentity::readOnlyMountIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::readOnlyMountIsRead()
@@ -375,9 +367,7 @@ void TestCliIdentity::readOnlyMountIsRead()
 
 void TestCliIdentity::anotherUsersReadableArchiveIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 // A write-protected archive of another user, run as a user who may only read it.

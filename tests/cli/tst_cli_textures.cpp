@@ -358,9 +358,7 @@ void TestCliTextures::errors()
 
 void TestCliTextures::checkStrictReadsDictionariesAndModels_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    Fixtures::AddVersionRows();
 }
 
 void TestCliTextures::checkStrictReadsDictionariesAndModels()

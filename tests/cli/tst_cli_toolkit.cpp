@@ -413,9 +413,7 @@ void TestCliToolkit::addFromErrors()
 
 void TestCliToolkit::extractNumbersDuplicates_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliToolkit::extractNumbersDuplicates()
@@ -457,9 +455,7 @@ void TestCliToolkit::extractNumbersDuplicates()
 
 void TestCliToolkit::cat_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliToolkit::cat()
@@ -486,9 +482,7 @@ void TestCliToolkit::cat()
 
 void TestCliToolkit::listLongAndInfo_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliToolkit::listLongAndInfo()
@@ -547,9 +541,7 @@ void TestCliToolkit::listLongAndInfo()
 
 void TestCliToolkit::checkStrict_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliToolkit::checkStrict()
@@ -585,9 +577,7 @@ void TestCliToolkit::checkStrict()
 
 void TestCliToolkit::sourcesOnReadOnlyMediaAreRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliToolkit::sourcesOnReadOnlyMediaAreRead()
