@@ -85,7 +85,7 @@ int RunChild(const QString &operation, const QString &p)
 
 } // namespace
 
-class TestFileIdentity : public QObject
+class TestArchiveFiles : public QObject
 {
     Q_OBJECT
 
@@ -131,12 +131,12 @@ private:
     TestFolder dir;
 };
 
-void TestFileIdentity::init()
+void TestArchiveFiles::init()
 {
     QVERIFY(dir.Renew());
 }
 
-void TestFileIdentity::linksStayLinks_data()
+void TestArchiveFiles::linksStayLinks_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("layout");
@@ -152,7 +152,7 @@ void TestFileIdentity::linksStayLinks_data()
     }
 }
 
-void TestFileIdentity::linksStayLinks()
+void TestArchiveFiles::linksStayLinks()
 {
     QFETCH(int, version);
     QFETCH(QString, layout);
@@ -205,7 +205,7 @@ void TestFileIdentity::linksStayLinks()
     QCOMPARE(Leftovers(path("top")), QStringList());
 }
 
-void TestFileIdentity::replacedFileKeepsIdentity_data()
+void TestArchiveFiles::replacedFileKeepsIdentity_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -215,7 +215,7 @@ void TestFileIdentity::replacedFileKeepsIdentity_data()
     QTest::newRow("version 2, rebuild") << 2 << "rebuild" << QStringList{"a.img"};
 }
 
-void TestFileIdentity::replacedFileKeepsIdentity()
+void TestArchiveFiles::replacedFileKeepsIdentity()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
@@ -267,14 +267,12 @@ void TestFileIdentity::replacedFileKeepsIdentity()
         qInfo("this file system keeps no ACLs: only the mode and a user attribute were checked");
 }
 
-void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte_data()
+void TestArchiveFiles::temporaryHasTheIdentityFromItsFirstByte_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte()
+void TestArchiveFiles::temporaryHasTheIdentityFromItsFirstByte()
 {
 #ifndef OSTREVALE_FAULT_INJECTION
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
@@ -309,7 +307,7 @@ void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte()
 #endif
 }
 
-void TestFileIdentity::hardLinksStayTogether_data()
+void TestArchiveFiles::hardLinksStayTogether_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -319,7 +317,7 @@ void TestFileIdentity::hardLinksStayTogether_data()
                 << v << QString(operation);
 }
 
-void TestFileIdentity::hardLinksStayTogether()
+void TestArchiveFiles::hardLinksStayTogether()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
@@ -355,7 +353,7 @@ void TestFileIdentity::hardLinksStayTogether()
     QCOMPARE(ArchiveIsWhole(other, version, expected), QString());
 }
 
-void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill_data()
+void TestArchiveFiles::hardLinkedReplacementSurvivesEveryKill_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -366,7 +364,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill_data()
 
 // The journal of a hard-linked file: killed after any step, a reading opening reads
 // the archive as it will be and writes nothing; an opening for changes completes it.
-void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
+void TestArchiveFiles::hardLinkedReplacementSurvivesEveryKill()
 {
 #ifndef OSTREVALE_FAULT_INJECTION
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
@@ -434,7 +432,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
 #endif
 }
 
-void TestFileIdentity::oneFileIsNeverBothHalves_data()
+void TestArchiveFiles::oneFileIsNeverBothHalves_data()
 {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<QString>("given");
@@ -448,7 +446,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves_data()
     QTest::newRow("a .dir that is a hard link of the .img") << "hard link" << "a.img" << "";
 }
 
-void TestFileIdentity::oneFileIsNeverBothHalves()
+void TestArchiveFiles::oneFileIsNeverBothHalves()
 {
     QFETCH(QString, layout);
     QFETCH(QString, given);
@@ -491,7 +489,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves()
         QCOMPARE(ArchiveIsWhole(path("x.img"), 1, Fixtures::Snapshot(path("x.img"), 1)), QString());
 }
 
-void TestFileIdentity::versionTwoNamedLikeADirectoryOpens()
+void TestArchiveFiles::versionTwoNamedLikeADirectoryOpens()
 {
     // A version 2 archive has no .dir: any name will do.
     for (const QString name : {"x.dir", "ab"}) {
@@ -500,14 +498,12 @@ void TestFileIdentity::versionTwoNamedLikeADirectoryOpens()
     }
 }
 
-void TestFileIdentity::secondWriterIsRefused_data()
+void TestArchiveFiles::secondWriterIsRefused_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::secondWriterIsRefused()
+void TestArchiveFiles::secondWriterIsRefused()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
@@ -539,14 +535,12 @@ void TestFileIdentity::secondWriterIsRefused()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::createOverAHeldArchive_data()
+void TestArchiveFiles::createOverAHeldArchive_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::createOverAHeldArchive()
+void TestArchiveFiles::createOverAHeldArchive()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
@@ -572,14 +566,12 @@ void TestFileIdentity::createOverAHeldArchive()
     QCOMPARE(ArchiveIsWhole(p, version, Contents()), QString());
 }
 
-void TestFileIdentity::rebuildKeepsTheLock_data()
+void TestArchiveFiles::rebuildKeepsTheLock_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::rebuildKeepsTheLock()
+void TestArchiveFiles::rebuildKeepsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
@@ -599,14 +591,12 @@ void TestFileIdentity::rebuildKeepsTheLock()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::anotherProcessHoldsTheLock_data()
+void TestArchiveFiles::anotherProcessHoldsTheLock_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::anotherProcessHoldsTheLock()
+void TestArchiveFiles::anotherProcessHoldsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
@@ -629,14 +619,12 @@ void TestFileIdentity::anotherProcessHoldsTheLock()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::readOnlyMountIsRead_data()
+void TestArchiveFiles::readOnlyMountIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::readOnlyMountIsRead()
+void TestArchiveFiles::readOnlyMountIsRead()
 {
     QFETCH(int, version);
     QVERIFY(QDir(dir.path()).mkpath("disk"));
@@ -666,7 +654,7 @@ void TestFileIdentity::readOnlyMountIsRead()
     QVERIFY(FilesIn(path("disk")) == files);
 }
 
-void TestFileIdentity::readingDoesNotGrowAShortHeader()
+void TestArchiveFiles::readingDoesNotGrowAShortHeader()
 {
     const QString p = path("new.img");
     IMGClass img;
@@ -681,7 +669,7 @@ void TestFileIdentity::readingDoesNotGrowAShortHeader()
     QCOMPARE(QFileInfo(p).size(), qint64(2048));
 }
 
-void TestFileIdentity::readOnlyObjectRefusesChanges_data()
+void TestArchiveFiles::readOnlyObjectRefusesChanges_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -691,7 +679,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges_data()
                 << v << QString(operation);
 }
 
-void TestFileIdentity::readOnlyObjectRefusesChanges()
+void TestArchiveFiles::readOnlyObjectRefusesChanges()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
@@ -715,7 +703,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::unfinishedRebuildIsReadAsCompleted()
+void TestArchiveFiles::unfinishedRebuildIsReadAsCompleted()
 {
     // A version 1 rebuild stopped between its renames: the new data file is in
     // place, its directory waits beside the old one.
@@ -759,8 +747,8 @@ int main(int argc, char *argv[])
     const QString operation = qEnvironmentVariable(kChildVariable);
     if (!operation.isEmpty())
         return RunChild(operation, app.arguments().value(1));
-    TestFileIdentity test;
+    TestArchiveFiles test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_fileidentity.moc"
+#include "tst_archivefiles.moc"
