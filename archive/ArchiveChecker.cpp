@@ -1,6 +1,7 @@
 #include "archive/ArchiveChecker.h"
 
 #include "archive/IMGClass.h"
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/ArchiveIO.h"
 
 #include <algorithm>
@@ -55,46 +56,6 @@ void SortByBeginning(std::vector<Range> &ranges)
 }
 
 } // namespace
-
-bool IsValidUtf8(const char *bytes, int length)
-{
-    const auto *u = reinterpret_cast<const uchar *>(bytes);
-    for (int i = 0; i < length;) {
-        const uchar lead = u[i];
-        int more = 0;
-        quint32 cp = 0;
-        quint32 least = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            more = 1;
-            cp = lead & 0x1F;
-            least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            more = 2;
-            cp = lead & 0x0F;
-            least = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            more = 3;
-            cp = lead & 0x07;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + more >= length)
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            if ((u[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (u[i + k] & 0x3F);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += more + 1;
-    }
-    return true;
-}
 
 ArchiveChecker::ArchiveChecker(IMGClass &archive)
     : ArchiveChecker(archive.directory, archive.imgFile, archive.version)

@@ -85,6 +85,3 @@ private:
     int version;
     std::vector<ContentType> contentTypes;
 };
-
-// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
-bool IsValidUtf8(const char *bytes, int length);

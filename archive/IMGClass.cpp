@@ -349,7 +349,7 @@ bool IMGClass::CreateArchive(const QString &path, int newVersion)
             return false;
         }
     } else {
-        const QByteArray header("VER2\0\0\0\0", 8);
+        const QByteArray header = QByteArray(VER2_MAGIC) + QByteArray(VER2_HEADER_SIZE - VER2_MAGIC_SIZE, 0);
         if (!ArchiveIO::WriteAt(img, 0, header) || !ArchiveIO::Resize(img, header.size())) {
             ReportWriteFailure(path);
             return false;
@@ -551,7 +551,8 @@ int IMGClass::FindEntry(const IMGDirectoryEntry &entry, quint32 hash) const
 
 int IMGClass::FindEntry(const QByteArray &utf8Name) const
 {
-    if (utf8Name.size() > ENTRY_NAME_FIELD_SIZE)
+    // As for FindEntries: a zero byte would end the stored name early.
+    if (utf8Name.size() > ENTRY_NAME_FIELD_SIZE || utf8Name.contains('\0'))
         return -1;
     IMGDirectoryEntry probe;
     std::copy(utf8Name.constBegin(), utf8Name.constEnd(), probe.name);

@@ -3,6 +3,7 @@
 // Paired entries are compared by the bytes of their sectors as stored.
 #include "archive/ArchiveReader.h"
 #include "archive/IMGClass.h"
+#include "archive/format/EntryNameRules.h"
 
 #include <QCryptographicHash>
 #include <QHash>
@@ -19,11 +20,7 @@ constexpr qint64 kComparePiece = 1024 * 1024;
 // The name as the key that pairs entries: its bytes with ASCII letters upper-cased.
 QByteArray PairingKey(const IMGDirectoryEntry &entry)
 {
-    QByteArray key(entry.name, EntryNameLength(entry));
-    for (char &c : key)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 0x20);
-    return key;
+    return FoldedAsciiCase(QByteArray(entry.name, EntryNameLength(entry)));
 }
 
 struct Pair

@@ -4,20 +4,13 @@
 // (ASCII case ignored, as on file systems that ignore case), never replacing anything.
 #include "archive/IMGClass.h"
 
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/OwnFiles.h"
 
 #include <QDir>
 #include <QSet>
 
 namespace {
-
-QString AsciiLower(QString name)
-{
-    for (QChar &c : name)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(ushort(c.unicode() + 0x20));
-    return name;
-}
 
 QString NumberedName(const QString &fileName, int n)
 {
@@ -42,10 +35,10 @@ bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<in
     // Names a numbered file must not take: every entry's file name, every file already there.
     QSet<QString> taken;
     for (const IMGDirectoryEntryWrap &wrap : directory)
-        taken.insert(AsciiLower(ExportFileName(EntryName(wrap.entry))));
+        taken.insert(FoldedAsciiCase(ExportFileName(EntryName(wrap.entry))));
     for (const QString &existing :
          out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-        taken.insert(AsciiLower(existing));
+        taken.insert(FoldedAsciiCase(existing));
 
     const OwnFiles ownFiles(imgFile, version == 1 ? &dirFile : nullptr);
     QSet<QString> written;
@@ -58,17 +51,17 @@ bool IMGClass::ExportEntriesNumbered(const QString &folder, const std::vector<in
 
         QString fileName = ExportFileName(EntryName(entry));
         bool numbered = false;
-        if (!fileName.isEmpty() && written.contains(AsciiLower(fileName))) {
+        if (!fileName.isEmpty() && written.contains(FoldedAsciiCase(fileName))) {
             int n = 2;
-            while (taken.contains(AsciiLower(NumberedName(fileName, n))))
+            while (taken.contains(FoldedAsciiCase(NumberedName(fileName, n))))
                 ++n;
             fileName = NumberedName(fileName, n);
-            taken.insert(AsciiLower(fileName));
+            taken.insert(FoldedAsciiCase(fileName));
             numbered = true;
         }
         if (!ExportEntryAs(out, entry, fileName, ownFiles, buffer, !numbered))
             return false;
-        written.insert(AsciiLower(fileName));
+        written.insert(FoldedAsciiCase(fileName));
         if (numbered)
             renamed.push_back({position, fileName});
     }

@@ -4,8 +4,8 @@
 // goes from file to file inside the kernel where the system can.
 #include "archive/IMGClass.h"
 
-#include "archive/ArchiveChecker.h"
 #include "archive/ArchiveReader.h"
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/ArchiveIO.h"
 #include "archive/io/FileIdentity.h"
 
@@ -20,18 +20,17 @@ void IMGClass::ImportEntriesFrom(const IMGClass &source, const std::vector<int> 
         emit ErrorOccoured({QStringLiteral("源IMG文件 "), sourcePath, QStringLiteral(" 与目标相同")});
         return;
     }
-    // Every name is checked before anything changes: what no file name could be
-    // (empty, not UTF-8) and what the import refuses (more than 23 bytes).
+    // Every name is checked before anything changes, by the rules of an import and a rename.
     for (const int position : entries) {
         if (position < 0 || size_t(position) >= source.directory.size())
             continue;
         const IMGDirectoryEntry &e = source.directory[size_t(position)].entry;
-        const int length = EntryNameLength(e);
-        if (length > MAX_ENTRY_NAME_BYTES) {
+        const EntryNameFault fault = CheckEntryName(QByteArray(e.name, EntryNameLength(e)));
+        if (fault == EntryNameFault::TooLong) {
             emit ErrorOccoured({QStringLiteral("文件名 "), EntryName(e), QStringLiteral(" 太长")});
             return;
         }
-        if (length == 0 || !IsValidUtf8(e.name, length)) {
+        if (fault != EntryNameFault::None) {
             emit ErrorOccoured({QStringLiteral("文件名 "), EntryName(e), QStringLiteral(" 不合法")});
             return;
         }

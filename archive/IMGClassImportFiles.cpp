@@ -1,5 +1,6 @@
 #include "archive/IMGClass.h"
 
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/ArchiveIO.h"
 
 #include <QFileInfo>
@@ -41,8 +42,15 @@ void IMGClass::ImportFiles(const QStringList &paths)
         }
         const QString fileName = QFileInfo(path).fileName();
         const QByteArray utf8Name = fileName.toUtf8();
-        if (utf8Name.size() > MAX_ENTRY_NAME_BYTES) {
+        // Where the file system allows what no entry may be called (a backslash on Linux),
+        // the file is refused as a rename to its name would be.
+        const EntryNameFault fault = CheckEntryName(utf8Name);
+        if (fault == EntryNameFault::TooLong) {
             failure = {QStringLiteral("文件名 "), fileName, QStringLiteral(" 太长")};
+            break;
+        }
+        if (fault != EntryNameFault::None) {
+            failure = {QStringLiteral("文件名 "), fileName, QStringLiteral(" 不合法")};
             break;
         }
 
@@ -111,7 +119,8 @@ bool IMGClass::ImportEntry(const QByteArray &utf8Name, qint64 bytes,
         *dataWritten = true;
         // A version 1 data file that begins with "VER2" would open as version 2:
         // such an entry moves to sector 1.
-        if (version == 1 && wrap.entry.offset == 0 && ArchiveIO::ReadAt(imgFile, 0, 4) == "VER2") {
+        if (version == 1 && wrap.entry.offset == 0 &&
+            ArchiveIO::ReadAt(imgFile, 0, VER2_MAGIC_SIZE) == VER2_MAGIC) {
             if (!ArchiveIO::Resize(imgFile, before) || !writeData(SectorToBytes(1))) {
                 ArchiveIO::Resize(imgFile, before);
                 return false;

@@ -1,16 +1,6 @@
 #include "archive/IMGClass.h"
 
-namespace {
-
-// Names the import could never make from a file name: empty, "." and "..",
-// or holding a path separator or a zero byte.
-bool IsFileName(const QString &name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
-}
-
-} // namespace
+#include "archive/format/EntryNameRules.h"
 
 bool IMGClass::RenameEntry(int row, const QString &newName)
 {
@@ -19,11 +9,12 @@ bool IMGClass::RenameEntry(int row, const QString &newName)
         return false;
 
     const QByteArray utf8 = newName.toUtf8();
-    if (utf8.size() > MAX_ENTRY_NAME_BYTES) {
+    const EntryNameFault fault = CheckEntryName(utf8);
+    if (fault == EntryNameFault::TooLong) {
         emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 太长")});
         return false;
     }
-    if (!IsFileName(newName)) {
+    if (fault != EntryNameFault::None) {
         emit ErrorOccoured({QStringLiteral("文件名 "), newName, QStringLiteral(" 不合法")});
         return false;
     }

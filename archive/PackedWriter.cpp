@@ -19,10 +19,10 @@ bool FirstDataBeginsVer2(QFile &source, const std::vector<IMGDirectoryEntryWrap>
     for (const IMGDirectoryEntryWrap &wrap : directory) {
         if (wrap.entry.size == 0)
             continue;
-        char magic[4] = {};
-        const qint64 read = ArchiveIO::ReadSmallAt(source, SectorToBytes(wrap.entry.offset), magic, 4);
+        char magic[VER2_MAGIC_SIZE] = {};
+        const qint64 read = ArchiveIO::ReadSmallAt(source, SectorToBytes(wrap.entry.offset), magic, VER2_MAGIC_SIZE);
         *ok = read >= 0;
-        return read == 4 && QByteArray(magic, 4) == "VER2";
+        return read == VER2_MAGIC_SIZE && QByteArray(magic, VER2_MAGIC_SIZE) == VER2_MAGIC;
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "cli/EntryReport.h"
 
+#include "archive/format/EntryNameRules.h"
 #include "cli/OutputWriter.h"
 
 #include <map>

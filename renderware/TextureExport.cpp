@@ -1,6 +1,7 @@
 #include "renderware/TextureExport.h"
 
 #include "archive/IMGClass.h"
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/OwnFiles.h"
 #include "renderware/PngWriter.h"
 #include "renderware/TextureDecoder.h"
@@ -10,14 +11,6 @@
 #include <QSet>
 
 namespace {
-
-QString AsciiLower(QString name)
-{
-    for (QChar &c : name)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(ushort(c.unicode() + 0x20));
-    return name;
-}
 
 QString NumberedName(const QString &fileName, int n)
 {
@@ -43,10 +36,10 @@ TextureExport::Outcome TextureExport::Write(const TextureDictionary &dictionary,
     }
     QSet<QString> taken;
     for (const TextureNative &texture : dictionary.Textures())
-        taken.insert(AsciiLower(PngFileName(texture.name)));
+        taken.insert(FoldedAsciiCase(PngFileName(texture.name)));
     for (const QString &existing :
          out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-        taken.insert(AsciiLower(existing));
+        taken.insert(FoldedAsciiCase(existing));
 
     QSet<QString> written;
     std::vector<quint8> rgba;
@@ -58,13 +51,13 @@ TextureExport::Outcome TextureExport::Write(const TextureDictionary &dictionary,
         }
         const QString name = QString::fromUtf8(texture.name);
         QString fileName = PngFileName(texture.name);
-        const bool numbered = written.contains(AsciiLower(fileName));
+        const bool numbered = written.contains(FoldedAsciiCase(fileName));
         if (numbered) {
             int n = 2;
-            while (taken.contains(AsciiLower(NumberedName(fileName, n))))
+            while (taken.contains(FoldedAsciiCase(NumberedName(fileName, n))))
                 ++n;
             fileName = NumberedName(fileName, n);
-            taken.insert(AsciiLower(fileName));
+            taken.insert(FoldedAsciiCase(fileName));
         }
         QFile file(out.absoluteFilePath(fileName));
         if (!ownFiles.OpenForExport(file, !numbered)) {
@@ -78,7 +71,7 @@ TextureExport::Outcome TextureExport::Write(const TextureDictionary &dictionary,
             return outcome;
         }
         file.close();
-        written.insert(AsciiLower(fileName));
+        written.insert(FoldedAsciiCase(fileName));
         if (fileName != name + QStringLiteral(".png"))
             outcome.renamed.emplace_back(name, fileName);
     }

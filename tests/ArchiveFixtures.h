@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTest>
 
 #include <vector>
 
@@ -212,6 +213,15 @@ inline QString VerifyContents(const QString &imgPath, int version, const Content
             return where + QStringLiteral("stray bytes after the content");
     }
     return QString();
+}
+
+// The table of a test that runs once per archive version: the int column
+// "version" and the rows "version 1" and "version 2".
+inline void AddVersionRows()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("version 1") << 1;
+    QTest::newRow("version 2") << 2;
 }
 
 } // namespace Fixtures

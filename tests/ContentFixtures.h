@@ -36,11 +36,12 @@ struct Item
 };
 
 // An archive of the items, in this directory order; `cutLast` leaves out the
-// zero bytes after the content of the entry that ends the file.
-inline std::vector<Record> WriteArchive(const QString &imgPath, int version, const std::vector<Item> &items,
-                                        bool cutLast = false)
+// zero bytes after the content of the entry that ends the file. Gives the
+// records written to `records` when asked; true when every file was written.
+inline bool WriteArchive(const QString &imgPath, int version, const std::vector<Item> &items,
+                         bool cutLast = false, std::vector<Record> *records = nullptr)
 {
-    std::vector<Record> records;
+    std::vector<Record> laidOut;
     quint32 next = version == 1 ? 0 : quint32(BytesToSectors(8 + 32 * qint64(items.size())));
     for (const Item &item : items) {
         Record r;
@@ -49,22 +50,35 @@ inline std::vector<Record> WriteArchive(const QString &imgPath, int version, con
         r.size = item.size ? item.size : quint16(BytesToSectors(item.content.size()));
         r.offset = item.offset ? item.offset : next;
         next = std::max(next, r.offset + r.size);
-        records.push_back(r);
+        laidOut.push_back(r);
     }
-    QByteArray img = version == 2 ? Ver2Header(records) : QByteArray();
+    QByteArray img = version == 2 ? Ver2Header(laidOut) : QByteArray();
     qint64 end = img.size();
     for (size_t i = 0; i < items.size(); ++i) {
         QByteArray data = items[i].content;
-        data.append(QByteArray(int(records[i].size * SECTOR_SIZE - data.size()), '\0'));
-        PutData(img, records[i].offset, data);
-        end = std::max(end, qint64(records[i].offset) * SECTOR_SIZE +
+        data.append(QByteArray(int(laidOut[i].size * SECTOR_SIZE - data.size()), '\0'));
+        PutData(img, laidOut[i].offset, data);
+        end = std::max(end, qint64(laidOut[i].offset) * SECTOR_SIZE +
                                 (cutLast ? items[i].content.size() : data.size()));
     }
     img.truncate(int(end));
-    WriteFile(imgPath, img);
-    if (version == 1)
-        WriteFile(DirPathFor(imgPath), DirectoryBytes(records));
-    return records;
+    const bool written =
+        WriteFile(imgPath, img) && (version != 1 || WriteFile(DirPathFor(imgPath), DirectoryBytes(laidOut)));
+    if (records)
+        *records = laidOut;
+    return written;
+}
+
+// The archive of the records at their places, entry i holding Pattern(i, size × 2048).
+inline bool WriteArchive(const QString &imgPath, int version, const std::vector<Record> &records)
+{
+    std::vector<Item> items;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Record &r = records[i];
+        items.push_back(
+            {r.name, Pattern(int(i), qint64(r.size) * SECTOR_SIZE), r.offset, r.size, r.reserved});
+    }
+    return WriteArchive(imgPath, version, items);
 }
 
 } // namespace Fixtures

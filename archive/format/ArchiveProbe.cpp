@@ -76,7 +76,7 @@ ArchiveProbe ArchiveProbe::Of(const QString &path)
     data.close();
     format.directoryJournal = pending.complete;
     format.unfinished = format.unfinished || pending.complete;
-    if (magic == "VER2") {
+    if (magic == VER2_MAGIC) {
         format.kind = Version2;
         return format;
     }

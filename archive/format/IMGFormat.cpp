@@ -1,5 +1,6 @@
 #include "archive/format/IMGFormat.h"
 
+#include "archive/format/EntryNameRules.h"
 #include "archive/io/LargePages.h"
 
 #include <algorithm>
@@ -22,11 +23,6 @@ constexpr std::array<quint32, 256> MakeCrcTable()
 }
 
 constexpr std::array<quint32, 256> kCrcTable = MakeCrcTable();
-
-inline uchar AsciiUpper(uchar c)
-{
-    return (c >= 'a' && c <= 'z') ? uchar(c - 0x20) : c;
-}
 
 inline quint32 ReadLE32(const char *p)
 {
@@ -58,7 +54,7 @@ quint32 NameHash(const char *name)
 {
     quint32 value = 0xFFFFFFFFu;
     for (int i = 0; i < ENTRY_NAME_FIELD_SIZE && name[i] != 0; ++i) {
-        const uchar byte = AsciiUpper(uchar(name[i]));
+        const uchar byte = FoldAsciiCase(uchar(name[i]));
         value = (value >> 8) ^ kCrcTable[(value ^ byte) & 0xFF];
     }
     return value;
@@ -127,7 +123,7 @@ bool SameEntryName(const IMGDirectoryEntry &a, const IMGDirectoryEntry &b)
     if (n != EntryNameLength(b))
         return false;
     for (int i = 0; i < n; ++i) {
-        if (AsciiUpper(uchar(a.name[i])) != AsciiUpper(uchar(b.name[i])))
+        if (FoldAsciiCase(uchar(a.name[i])) != FoldAsciiCase(uchar(b.name[i])))
             return false;
     }
     return true;
@@ -146,10 +142,6 @@ qint64 Ver2DirectoryRoom(quint32 lowestOffset, qint64 count)
            DIRECTORY_RECORD_SIZE;
 }
 
-namespace {
-const char kVer2Magic[4] = {'V', 'E', 'R', '2'};
-} // namespace
-
 QByteArray EncodeVer1Directory(const std::vector<IMGDirectoryEntryWrap> &directory)
 {
     QByteArray bytes(int(directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
@@ -165,7 +157,7 @@ QByteArray EncodeVer2Directory(const std::vector<IMGDirectoryEntryWrap> &directo
     // that disagrees with the records behind it.
     QByteArray bytes(int(VER2_HEADER_SIZE + directory.size() * DIRECTORY_RECORD_SIZE), Qt::Uninitialized);
     AdviseLargePages(bytes.data(), size_t(bytes.size()));
-    std::copy(kVer2Magic, kVer2Magic + 4, bytes.data());
+    std::copy(VER2_MAGIC, VER2_MAGIC + VER2_MAGIC_SIZE, bytes.data());
     WriteUInt32LE(quint32(directory.size()), bytes.data() + 4);
     for (size_t i = 0; i < directory.size(); ++i)
         EncodeEntry(directory[i].entry, bytes.data() + VER2_HEADER_SIZE + i * DIRECTORY_RECORD_SIZE);

@@ -10,7 +10,10 @@
 constexpr qint64 SECTOR_SIZE = 2048;
 // One directory record on disk.
 constexpr qint64 DIRECTORY_RECORD_SIZE = 32;
-// "VER2" and the entry count in front of a version 2 directory.
+// The first four bytes of a version 2 archive.
+constexpr char VER2_MAGIC[] = "VER2";
+constexpr int VER2_MAGIC_SIZE = 4;
+// The magic and the entry count in front of a version 2 directory.
 constexpr qint64 VER2_HEADER_SIZE = 8;
 // The name field holds at most this many bytes, its terminating zero included.
 constexpr int ENTRY_NAME_FIELD_SIZE = 24;

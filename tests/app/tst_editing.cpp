@@ -1,4 +1,4 @@
-#include "ArchiveFixtures.h"
+#include "ContentFixtures.h"
 #include "ModalAnswerer.h"
 #include "SignalLog.h"
 #include "TestFolder.h"
@@ -107,7 +107,7 @@ private slots:
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
-    QString WriteArchive(int version);
+    QString StockArchivePath(int version);
     QString MakeFile(const QString &name, int seed, int length);
     void OpenShown(OSTREVALE &w, const QString &archive);
     static bool Drop(OSTREVALE &w, const QList<QUrl> &urls, QWidget *over, QMimeData *data = nullptr);
@@ -127,11 +127,10 @@ void TestEditing::init()
     QVERIFY(dir.Renew());
 }
 
-QString TestEditing::WriteArchive(int version)
+QString TestEditing::StockArchivePath(int version)
 {
     const QString p = path(QStringLiteral("a.img"));
-    const bool ok = version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-    return ok ? p : QString();
+    return WriteArchive(p, version, kRecords) ? p : QString();
 }
 
 QString TestEditing::MakeFile(const QString &name, int seed, int length)
@@ -203,15 +202,14 @@ void TestEditing::escapeDoesNotCloseTheProgressDialog()
 
 void TestEditing::importChosenFiles_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::importChosenFiles()
 {
     QFETCH(int, version);
-    const QString archive = WriteArchive(version);
+    const QString archive = StockArchivePath(version);
+    QVERIFY(!archive.isEmpty());
     const QStringList files = {MakeFile("src/new one.bin", 11, 5000), MakeFile("src/B.DFF", 12, 2048),
                                MakeFile("src/a.txd", 13, 10)}; // B.DFF replaces b.dff
 
@@ -252,7 +250,8 @@ void TestEditing::importChosenFiles()
 
 void TestEditing::importCancelledDoesNothing()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QByteArray before = ReadFile(archive);
     OSTREVALE w;
     OpenShown(w, archive);
@@ -267,7 +266,8 @@ void TestEditing::importCancelledDoesNothing()
 
 void TestEditing::importFolderInNameOrder()
 {
-    const QString archive = WriteArchive(1);
+    const QString archive = StockArchivePath(1);
+    QVERIFY(!archive.isEmpty());
     MakeFile("in/c.bin", 1, 100);
     MakeFile("in/B.bin", 2, 100);
     MakeFile("in/a.bin", 3, 100);
@@ -309,7 +309,8 @@ void TestEditing::importFolderWithoutPlainFiles_data()
 void TestEditing::importFolderWithoutPlainFiles()
 {
     QFETCH(QStringList, contents);
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QByteArray before = ReadFile(archive);
     QVERIFY(QDir().mkpath(path("in")));
     for (const QString &name : contents)
@@ -332,7 +333,8 @@ void TestEditing::importFolderWithoutPlainFiles()
 
 void TestEditing::importErrorShowsBoxOverProgress()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QString good = MakeFile("src/good.bin", 1, 100);
     const QString missing = path("src/missing.bin");
     const QString after = MakeFile("src/after.bin", 2, 100);
@@ -390,15 +392,14 @@ void TestEditing::longImportKeepsEveryStepAndRedraws()
 
 void TestEditing::exportSortedAndFiltered_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::exportSortedAndFiltered()
 {
     QFETCH(int, version);
-    const QString archive = WriteArchive(version);
+    const QString archive = StockArchivePath(version);
+    QVERIFY(!archive.isEmpty());
     const QByteArray img = ReadFile(archive);
     QVERIFY(QDir().mkpath(path("out")));
 
@@ -433,7 +434,8 @@ void TestEditing::exportSortedAndFiltered()
 
 void TestEditing::exportOrDeleteWithNothingSelected()
 {
-    const QString archive = WriteArchive(1);
+    const QString archive = StockArchivePath(1);
+    QVERIFY(!archive.isEmpty());
     const QByteArray before = ReadFile(archive) + ReadFile(DirPathFor(archive));
     QVERIFY(QDir().mkpath(path("out")));
     OSTREVALE w;
@@ -455,15 +457,14 @@ void TestEditing::exportOrDeleteWithNothingSelected()
 
 void TestEditing::deleteSortedAndFiltered_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::deleteSortedAndFiltered()
 {
     QFETCH(int, version);
-    const QString archive = WriteArchive(version);
+    const QString archive = StockArchivePath(version);
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     OpenShown(w, archive);
     Table(w)->sortByColumn(0, Qt::AscendingOrder);
@@ -487,15 +488,14 @@ void TestEditing::deleteSortedAndFiltered()
 
 void TestEditing::rebuildReopens_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestEditing::rebuildReopens()
 {
     QFETCH(int, version);
-    const QString archive = WriteArchive(version);
+    const QString archive = StockArchivePath(version);
+    QVERIFY(!archive.isEmpty());
     const QByteArray img = ReadFile(archive);
     OSTREVALE w;
     OpenShown(w, archive);
@@ -528,7 +528,8 @@ void TestEditing::rebuildReopens()
 
 void TestEditing::dropFilesAndFolders()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QString one = MakeFile("drop/one.bin", 1, 10);
     const QString two = MakeFile("drop/two.bin", 2, 10);
     MakeFile("drop/folder/c.bin", 3, 10);
@@ -558,7 +559,8 @@ void TestEditing::dropFilesAndFolders()
 
 void TestEditing::dropOnlyEmptyFolders()
 {
-    const QString archive = WriteArchive(1);
+    const QString archive = StockArchivePath(1);
+    QVERIFY(!archive.isEmpty());
     const QByteArray before = ReadFile(archive) + ReadFile(DirPathFor(archive));
     QVERIFY(QDir().mkpath(path("e1")));
     MakeFile("e2/sub/x.bin", 1, 10);
@@ -582,7 +584,8 @@ void TestEditing::dropWebAddressIsNoFolder()
 {
     // A URL without a local path gives an empty path: it is skipped, never taken
     // for the working folder nor handed to the import as a file to open.
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QString file = MakeFile("drop/one.bin", 1, 10);
     MakeFile("cwd/must-not-import.bin", 2, 10);
     const QString before = QDir::currentPath();
@@ -610,7 +613,8 @@ void TestEditing::dropWebAddressIsNoFolder()
 
 void TestEditing::dropWithoutUriListIsRefused()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     OpenShown(w, archive);
     QMimeData text;
@@ -629,7 +633,8 @@ void TestEditing::dropWithoutUriListIsRefused()
 
 void TestEditing::dropsRefusedWithoutArchive()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     const QString file = MakeFile("drop/one.bin", 1, 10);
     OSTREVALE w;
     w.show();
@@ -643,7 +648,8 @@ void TestEditing::dropsRefusedWithoutArchive()
 
 void TestEditing::shortcutsWorkOnlyWithArchive()
 {
-    const QString archive = WriteArchive(2);
+    const QString archive = StockArchivePath(2);
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -1,4 +1,4 @@
-#include "ArchiveFixtures.h"
+#include "ContentFixtures.h"
 #include "ModalAnswerer.h"
 #include "TestFolder.h"
 #include "WindowProbe.h"
@@ -52,7 +52,7 @@ private slots:
 
 private:
     QString path(const QString &name) const { return dir.filePath(name); }
-    QString WriteArchive(int version, const QString &name);
+    QString StockArchivePath(int version, const QString &name);
     static void VerifyNoArchive(const OSTREVALE &w);
     static void VerifyArchiveOpen(const OSTREVALE &w, int version, const QString &path);
 
@@ -78,11 +78,10 @@ void TestMainWindow::init()
     QVERIFY(dir.Renew());
 }
 
-QString TestMainWindow::WriteArchive(int version, const QString &name)
+QString TestMainWindow::StockArchivePath(int version, const QString &name)
 {
     const QString p = path(name);
-    const bool ok = version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-    return ok ? p : QString();
+    return WriteArchive(p, version, kRecords) ? p : QString();
 }
 
 void TestMainWindow::VerifyNoArchive(const OSTREVALE &w)
@@ -313,7 +312,7 @@ void TestMainWindow::openShowsArchive()
     QFETCH(bool, relative);
 
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    const QString absolute = WriteArchive(version, QStringLiteral("a.img"));
+    const QString absolute = StockArchivePath(version, QStringLiteral("a.img"));
     QVERIFY(!absolute.isEmpty());
     const QString before = QDir::currentPath();
     QDir::setCurrent(path(QStringLiteral("sub")));
@@ -352,7 +351,8 @@ void TestMainWindow::failedOpenShowsOneBoxAndNoArchive()
 
     QVERIFY(WriteFile(path(QStringLiteral("bad.img")), QByteArray(2048, '\0')));
     QVERIFY(WriteFile(path(QStringLiteral("bad.dir")), QByteArray(100, '\0')));
-    const QString good = WriteArchive(2, QStringLiteral("good.img"));
+    const QString good = StockArchivePath(2, QStringLiteral("good.img"));
+    QVERIFY(!good.isEmpty());
 
     OSTREVALE w;
     w.show();
@@ -377,7 +377,8 @@ void TestMainWindow::failedOpenShowsOneBoxAndNoArchive()
 
 void TestMainWindow::openThroughDialog()
 {
-    const QString archive = WriteArchive(1, QStringLiteral("a.img"));
+    const QString archive = StockArchivePath(1, QStringLiteral("a.img"));
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
 
@@ -423,7 +424,8 @@ void TestMainWindow::newArchive()
 
     OSTREVALE w;
     w.show();
-    const QString previous = WriteArchive(version == 1 ? 2 : 1, QStringLiteral("previous.img"));
+    const QString previous = StockArchivePath(version == 1 ? 2 : 1, QStringLiteral("previous.img"));
+    QVERIFY(!previous.isEmpty());
     if (withArchiveOpen)
         w.OpenIMGFile(previous);
 
@@ -457,7 +459,8 @@ void TestMainWindow::newArchive()
 
 void TestMainWindow::newCancelledOrFailedKeepsArchive()
 {
-    const QString archive = WriteArchive(2, QStringLiteral("a.img"));
+    const QString archive = StockArchivePath(2, QStringLiteral("a.img"));
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
     w.OpenIMGFile(archive);
@@ -486,7 +489,8 @@ void TestMainWindow::newCancelledOrFailedKeepsArchive()
 
 void TestMainWindow::closeReturnsToInitialState()
 {
-    const QString archive = WriteArchive(1, QStringLiteral("a.img"));
+    const QString archive = StockArchivePath(1, QStringLiteral("a.img"));
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
     w.OpenIMGFile(archive);
@@ -535,7 +539,8 @@ void TestMainWindow::numbersShowDigitGrouping()
 
 void TestMainWindow::searchFiltersAndClearsSelection()
 {
-    const QString archive = WriteArchive(2, QStringLiteral("a.img"));
+    const QString archive = StockArchivePath(2, QStringLiteral("a.img"));
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -559,7 +564,8 @@ void TestMainWindow::searchFiltersAndClearsSelection()
 
 void TestMainWindow::reopenResetsSearchAndSort()
 {
-    const QString archive = WriteArchive(1, QStringLiteral("a.img"));
+    const QString archive = StockArchivePath(1, QStringLiteral("a.img"));
+    QVERIFY(!archive.isEmpty());
     OSTREVALE w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));

@@ -3,9 +3,9 @@
 // makes a New archive over the one it shows, and refuses a .dir given as an
 // archive, as the CLI does.
 
-#include "ArchiveFixtures.h"
 #include "ArchiveHolder.h"
 #include "ArchiveWhole.h"
+#include "ContentFixtures.h"
 #include "ModalAnswerer.h"
 #include "TestFolder.h"
 #include "WindowProbe.h"
@@ -19,11 +19,6 @@ using namespace Probe;
 namespace {
 
 const std::vector<Record> kRecords = {{1, 3, "a.dff"}, {9, 2, "C.TXD"}, {4, 1, "d.ifp"}};
-
-bool WriteArchive(const QString &p, int version)
-{
-    return version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-}
 
 } // namespace
 
@@ -42,7 +37,6 @@ private slots:
     void dirGivenAsTheArchiveIsRefused();
 
 private:
-    static void versions();
     QString path(const QString &name) const { return dir.filePath(name); }
 
     TestFolder dir;
@@ -53,22 +47,15 @@ void TestWindowIdentity::init()
     QVERIFY(dir.Renew());
 }
 
-void TestWindowIdentity::versions()
-{
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
-}
-
 void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli()
 {
     QFETCH(int, version);
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     QVERIFY(WriteFile(path("new.dff"), Pattern(7, 3000)));
     Contents expected = Fixtures::Snapshot(path("a.img"), version);
     OSTREVALE w;
@@ -92,14 +79,14 @@ void TestWindowIdentity::windowHoldsTheArchiveAgainstTheCli()
 
 void TestWindowIdentity::windowIsRefusedWhileAnotherHolds_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::windowIsRefusedWhileAnotherHolds()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     ArchiveHolder holder;
     QVERIFY(holder.Start(p));
@@ -127,14 +114,14 @@ void TestWindowIdentity::windowIsRefusedWhileAnotherHolds()
 
 void TestWindowIdentity::newOverTheShownArchive_data()
 {
-    versions();
+    AddVersionRows();
 }
 
 void TestWindowIdentity::newOverTheShownArchive()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     OSTREVALE w;
     w.show();
     w.OpenIMGFile(p);

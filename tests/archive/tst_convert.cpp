@@ -73,7 +73,8 @@ void TestConvert::convertsEveryEntry()
     QFETCH(int, from);
     QFETCH(int, to);
     const QString source = path("source.img"), target = path("target.img");
-    const std::vector<Record> records = WriteArchive(source, from, UntidySource(), true);
+    std::vector<Record> records;
+    QVERIFY(WriteArchive(source, from, UntidySource(), true, &records));
     const QByteArray sourceImg = ReadFile(source), sourceDir = ReadFile(DirPathFor(source));
 
     IMGClass img;
@@ -136,7 +137,7 @@ void TestConvert::existingTargetIsRefused()
     QFETCH(int, to);
     QFETCH(QString, existing);
     const QString source = path("source.img"), target = path("target.img");
-    WriteArchive(source, 2, {{"a.dff", Pattern(1, 3000)}});
+    QVERIFY(WriteArchive(source, 2, {{"a.dff", Pattern(1, 3000)}}));
     QVERIFY(WriteFile(path(existing), "keep me"));
 
     IMGClass img;
@@ -156,7 +157,7 @@ void TestConvert::sourceIsNeverTheTarget()
 {
     for (int version : {1, 2}) {
         const QString source = path(QStringLiteral("self%1.img").arg(version));
-        WriteArchive(source, version, {{"a.dff", Pattern(1, 3000)}});
+        QVERIFY(WriteArchive(source, version, {{"a.dff", Pattern(1, 3000)}}));
         const QByteArray before = ReadFile(source);
         IMGClass img;
         QVERIFY(img.OpenArchive(source));
@@ -175,8 +176,8 @@ void TestConvert::failedWriteLeavesTheTargetAsItWas()
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
 #else
     const QString source = path("source.img"), target = path("target.img");
-    WriteArchive(source, 1, {{"a.dff", Pattern(1, 3000)}, {"b.txd", Pattern(2, 300), 9}});
-    WriteArchive(target, 1, {{"old.dff", Pattern(3, 100)}});
+    QVERIFY(WriteArchive(source, 1, {{"a.dff", Pattern(1, 3000)}, {"b.txd", Pattern(2, 300), 9}}));
+    QVERIFY(WriteArchive(target, 1, {{"old.dff", Pattern(3, 100)}}));
     const QByteArray oldImg = ReadFile(target), oldDir = ReadFile(DirPathFor(target));
     for (const FaultInjection::Step kind : {FaultInjection::Step::Write, FaultInjection::Step::Rename}) {
         IMGClass img;

@@ -130,9 +130,7 @@ void TestDelete::deletesRows()
 
 void TestDelete::deletingEverything_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestDelete::deletingEverything()

@@ -126,8 +126,8 @@ void TestDiff::differences()
     // In "a last sector cut short", A's c.col is placed last so the cut falls inside it.
     if (cutLastA)
         a = {{"a.dff", a[0].content}, {"b.txd", a[1].content}, {"empty.ipl", {}}, {"c.col", a[2].content}};
-    WriteArchive(pa, versionA, a, cutLastA);
-    WriteArchive(pb, versionB, b);
+    QVERIFY(WriteArchive(pa, versionA, a, cutLastA));
+    QVERIFY(WriteArchive(pb, versionB, b));
     const QByteArray beforeA = ReadFile(pa), beforeB = ReadFile(pb);
 
     IMGClass imgA, imgB;
@@ -158,8 +158,8 @@ void TestDiff::unreadableArchiveIsAnError()
 {
     QTemporaryDir dir;
     const QString pa = dir.filePath("a.img"), pb = dir.filePath("b.img");
-    WriteArchive(pa, 2, {{"a.dff", Pattern(1, 100)}});
-    WriteArchive(pb, 2, {{"a.dff", Pattern(1, 100)}});
+    QVERIFY(WriteArchive(pa, 2, {{"a.dff", Pattern(1, 100)}}));
+    QVERIFY(WriteArchive(pb, 2, {{"a.dff", Pattern(1, 100)}}));
     IMGClass imgA, imgB;
     QVERIFY(imgA.OpenArchive(pa));
     QVERIFY(imgB.OpenArchive(pb));

@@ -30,9 +30,7 @@ private slots:
 
 void TestExportNumbered::numberedNamesNeverCollide_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestExportNumbered::numberedNamesNeverCollide()
@@ -42,15 +40,15 @@ void TestExportNumbered::numberedNamesNeverCollide()
     const QString p = dir.filePath("dup.img");
     // Namesakes in other case; an entry already named like a numbered file; a
     // name without extension; two names that mean one file once made safe.
-    WriteArchive(p, version,
-                 {{"a.txd", Pattern(0, 100)},
-                  {"A.TXD", Pattern(1, 100)},
-                  {"a.txd", Pattern(2, 100)},
-                  {"a~2.txd", Pattern(3, 100)},
-                  {"noext", Pattern(4, 100)},
-                  {"NOEXT", Pattern(5, 100)},
-                  {"x/y.dff", Pattern(6, 100)},
-                  {"x_y.dff", Pattern(7, 100)}});
+    QVERIFY(WriteArchive(p, version,
+                         {{"a.txd", Pattern(0, 100)},
+                          {"A.TXD", Pattern(1, 100)},
+                          {"a.txd", Pattern(2, 100)},
+                          {"a~2.txd", Pattern(3, 100)},
+                          {"noext", Pattern(4, 100)},
+                          {"NOEXT", Pattern(5, 100)},
+                          {"x/y.dff", Pattern(6, 100)},
+                          {"x_y.dff", Pattern(7, 100)}}));
     const QString out = dir.filePath("out");
     QVERIFY(QDir().mkpath(out));
     // A file already there under the next number is neither used nor touched.
@@ -102,9 +100,9 @@ void TestExportNumbered::catWritesWhatExportWrites()
     QFETCH(bool, cut);
     QTemporaryDir dir;
     const QString p = dir.filePath("cat.img");
-    WriteArchive(p, version,
-                 {{"big.dff", Pattern(1, 3 * 1024 * 1024 + 5)}, {"empty", {}}, {"tail.txd", Pattern(2, 100)}},
-                 cut);
+    QVERIFY(WriteArchive(
+        p, version,
+        {{"big.dff", Pattern(1, 3 * 1024 * 1024 + 5)}, {"empty", {}}, {"tail.txd", Pattern(2, 100)}}, cut));
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
     QStringListModel model(QStringList{"", "", ""});

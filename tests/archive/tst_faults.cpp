@@ -282,9 +282,7 @@ void TestFaults::sourceFailsDuringImport()
 
 void TestFaults::outputFolderRemovedDuringExport_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestFaults::outputFolderRemovedDuringExport()

@@ -103,9 +103,7 @@ QString TestImport::fullVersion2Archive() const
 
 void TestImport::importsNewFiles_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestImport::importsNewFiles()
@@ -282,9 +280,7 @@ void TestImport::failedCheckStopsTheList()
 
 void TestImport::missingSourceLeavesArchiveUnchanged_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestImport::missingSourceLeavesArchiveUnchanged()
@@ -506,9 +502,7 @@ void TestImport::recordsSharingTheMovedDataFollowIt()
 
 void TestImport::diskFullStopsTheImport_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestImport::diskFullStopsTheImport()

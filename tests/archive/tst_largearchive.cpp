@@ -48,9 +48,7 @@ private:
 
 void TestLargeArchive::entriesBeyond4GiB_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestLargeArchive::entriesBeyond4GiB()

@@ -256,9 +256,7 @@ void TestRebuild::emptyArchives()
 
 void TestRebuild::leftoverTemporariesAreOverwritten_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestRebuild::leftoverTemporariesAreOverwritten()
@@ -318,9 +316,7 @@ void TestRebuild::temporaryCannotBeCreated()
 
 void TestRebuild::diskFullLeavesArchiveUnchanged_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestRebuild::diskFullLeavesArchiveUnchanged()

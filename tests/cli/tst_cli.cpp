@@ -615,9 +615,7 @@ void TestCli::listShowsNamesAsStored()
 
 void TestCli::roundTrip_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCli::roundTrip()

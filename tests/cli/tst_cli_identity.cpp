@@ -2,10 +2,10 @@
 // a private or hard-linked file, a .dir given by mistake, held by another
 // writer, or lies on read-only media.
 
-#include "ArchiveFixtures.h"
 #include "ArchiveHolder.h"
 #include "ArchiveWhole.h"
 #include "CliRunner.h"
+#include "ContentFixtures.h"
 #include "FileAttributes.h"
 #include "TestFolder.h"
 
@@ -22,11 +22,6 @@ namespace {
 
 const std::vector<Record> kRecords = {{1, 3, "a.dff"}, {9, 2, "C.TXD"}, {4, 1, "d.ifp"}};
 const QByteArray kNewContent = Pattern(50, 5000);
-
-bool WriteArchive(const QString &p, int version)
-{
-    return version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-}
 
 // The arguments of one changing command on `archive` and the entries expected after it.
 QStringList ChangingCommand(const QString &command, const QString &archive, Contents *expected)
@@ -114,7 +109,7 @@ void TestCliIdentity::linksStayLinks()
     QFETCH(bool, linkedFolder);
     QFETCH(QString, command);
     QVERIFY(QDir(dir.path()).mkpath("real"));
-    QVERIFY(WriteArchive(path("real/a.img"), version));
+    QVERIFY(WriteArchive(path("real/a.img"), version, kRecords));
     Contents expected = Fixtures::Snapshot(path("real/a.img"), version);
     QStringList links;
     if (linkedFolder) {
@@ -143,16 +138,14 @@ void TestCliIdentity::linksStayLinks()
 
 void TestCliIdentity::rebuildKeepsIdentity_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::rebuildKeepsIdentity()
 {
     QFETCH(int, version);
     const bool root = ::geteuid() == 0;
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     const Contents before = Fixtures::Snapshot(path("a.img"), version);
     QStringList files = {"a.img"};
     if (version == 1)
@@ -192,7 +185,7 @@ void TestCliIdentity::hardLinksStayTogether()
 {
     QFETCH(int, version);
     QFETCH(QString, command);
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     Contents expected = Fixtures::Snapshot(path("a.img"), version);
     QCOMPARE(
         ::link(QFile::encodeName(path("a.img")).constData(), QFile::encodeName(path("b.img")).constData()),
@@ -242,9 +235,7 @@ void TestCliIdentity::oneFileIsNeverBothHalves()
 
 void TestCliIdentity::concurrentAddsLoseNothing_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 // Several scripts adding to one archive at once: each either adds all its files
@@ -254,7 +245,7 @@ void TestCliIdentity::concurrentAddsLoseNothing()
     QFETCH(int, version);
     constexpr int kWriters = 4;
     constexpr int kFilesEach = 40;
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     const Contents before = Fixtures::Snapshot(path("a.img"), version);
     std::vector<QStringList> names(kWriters);
     for (int w = 0; w < kWriters; ++w) {
@@ -305,15 +296,13 @@ void TestCliIdentity::concurrentAddsLoseNothing()
 
 void TestCliIdentity::heldArchiveRefusesChangesOnly_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::heldArchiveRefusesChangesOnly()
 {
     QFETCH(int, version);
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     Contents expected = Fixtures::Snapshot(path("a.img"), version);
     ArchiveHolder holder;
     QVERIFY(holder.Start(path("a.img")));
@@ -344,16 +333,14 @@ void TestCliIdentity::heldArchiveRefusesChangesOnly()
 
 void TestCliIdentity::readOnlyMountIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 void TestCliIdentity::readOnlyMountIsRead()
 {
     QFETCH(int, version);
     QVERIFY(QDir(dir.path()).mkpath("disk"));
-    QVERIFY(WriteArchive(path("disk/a.img"), version));
+    QVERIFY(WriteArchive(path("disk/a.img"), version, kRecords));
     Contents expected = Fixtures::Snapshot(path("disk/a.img"), version);
     const ReadOnlyMount mount(path("disk"), path("ro"));
     if (!mount.readOnly)
@@ -380,9 +367,7 @@ void TestCliIdentity::readOnlyMountIsRead()
 
 void TestCliIdentity::anotherUsersReadableArchiveIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
 // A write-protected archive of another user, run as a user who may only read it.
@@ -392,7 +377,7 @@ void TestCliIdentity::anotherUsersReadableArchiveIsRead()
     const QString setpriv = QStandardPaths::findExecutable("setpriv");
     if (::geteuid() != 0 || setpriv.isEmpty())
         QSKIP("needs root and setpriv to run the command as another user");
-    QVERIFY(WriteArchive(path("a.img"), version));
+    QVERIFY(WriteArchive(path("a.img"), version, kRecords));
     const Contents expected = Fixtures::Snapshot(path("a.img"), version);
     for (const QString &name : QStringList{"a.img", "a.dir"})
         ::chmod(QFile::encodeName(path(name)).constData(), 0444);

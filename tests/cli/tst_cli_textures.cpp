@@ -120,10 +120,10 @@ void TestCliTextures::init()
 void TestCliTextures::WriteCarArchive(int version, quint32 platform)
 {
     const quint32 library = LibraryFor(platform);
-    Fixtures::WriteArchive(path("a.img"), version,
-                           {{"car.dff", Model({{"body", "Glass"}, {"wheel"}}, library)},
-                            {"CAR.TXD", DictionaryOf(CarTextures(platform), library)},
-                            {"notes.txt", QByteArray("plain text")}});
+    QVERIFY(Fixtures::WriteArchive(path("a.img"), version,
+                                   {{"car.dff", Model({{"body", "Glass"}, {"wheel"}}, library)},
+                                    {"CAR.TXD", DictionaryOf(CarTextures(platform), library)},
+                                    {"notes.txt", QByteArray("plain text")}}));
 }
 
 void TestCliTextures::listsDictionary_data()
@@ -202,7 +202,7 @@ void TestCliTextures::numbersAndMakesSafeFileNames()
     natives.push_back(second);
     natives.push_back(third);
     natives.push_back(slashed);
-    Fixtures::WriteArchive(path("a.img"), 2, {{"car.txd", DictionaryOf(natives, kSA)}});
+    QVERIFY(Fixtures::WriteArchive(path("a.img"), 2, {{"car.txd", DictionaryOf(natives, kSA)}}));
     QVERIFY(QDir(dir.path()).mkdir("out"));
     Fixtures::WriteFile(path("out/glass~2.png"), "kept");
 
@@ -228,10 +228,11 @@ void TestCliTextures::skipsWhatItCannotDecode()
     shortLevel.levels = {QByteArray(4, '\0')};
     const QByteArray ps2 =
         Chunk(0x15, Struct(LE32(0x00325350) + LE32(0)) + String("ps2tex") + String("") + Extension(), kVC);
-    Fixtures::WriteArchive(path("a.img"), 1,
-                           {{"mixed.txd", Dictionary({NativeChunk(natives[0], kVC), NativeChunk(odd, kVC), ps2,
-                                                      NativeChunk(shortLevel, kVC), NativeChunk(natives[1], kVC)},
-                                                     kVC)}});
+    QVERIFY(Fixtures::WriteArchive(
+        path("a.img"), 1,
+        {{"mixed.txd", Dictionary({NativeChunk(natives[0], kVC), NativeChunk(odd, kVC), ps2,
+                                   NativeChunk(shortLevel, kVC), NativeChunk(natives[1], kVC)},
+                                  kVC)}}));
     QVERIFY(QDir(dir.path()).mkdir("out"));
 
     CliResult r = RunCli(dir.path(), {"textures", "a.img", "mixed.txd"});
@@ -259,15 +260,15 @@ void TestCliTextures::listsModelTexturesAndMissingOnes()
     QFETCH(int, version);
     QFETCH(quint32, platform);
     WriteCarArchive(version, platform);
-    Fixtures::WriteArchive(path("b.img"), version,
-                           {{"car.dff", Model({{"body", "Glass"}, {"wheel"}}, LibraryFor(platform))},
-                            {"car.txd", DictionaryOf(CarTextures(platform), LibraryFor(platform))},
-                            {"full.txd", Dictionary({NativeChunk(CarTextures(platform)[0]),
-                                                     NativeChunk(CarTextures(platform)[1]), [&] {
-                                                         Native wheel = CarTextures(platform)[1];
-                                                         wheel.name = "WHEEL";
-                                                         return NativeChunk(wheel);
-                                                     }()})}});
+    QVERIFY(Fixtures::WriteArchive(path("b.img"), version,
+                                   {{"car.dff", Model({{"body", "Glass"}, {"wheel"}}, LibraryFor(platform))},
+                                    {"car.txd", DictionaryOf(CarTextures(platform), LibraryFor(platform))},
+                                    {"full.txd", Dictionary({NativeChunk(CarTextures(platform)[0]),
+                                                             NativeChunk(CarTextures(platform)[1]), [&] {
+                                                                 Native wheel = CarTextures(platform)[1];
+                                                                 wheel.name = "WHEEL";
+                                                                 return NativeChunk(wheel);
+                                                             }()})}}));
 
     CliResult r = RunCli(dir.path(), {"textures", "a.img", "Car.DFF"});
     QCOMPARE(r.err, QString());
@@ -341,11 +342,11 @@ void TestCliTextures::errors()
     huge.levels = {QByteArray(8, '\0')};
     QByteArray body = NativeStructBody(huge);
     body.replace(88, 4, LE32(0xFFFFFFFF));
-    Fixtures::WriteArchive(path("a.img"), 2,
-                           {{"car.dff", Model({{"body"}})},
-                            {"CAR.TXD", DictionaryOf(CarTextures(9), kSA)},
-                            {"notes.txt", QByteArray("plain text")},
-                            {"huge.txd", Dictionary({Chunk(0x15, Struct(body) + Extension())})}});
+    QVERIFY(Fixtures::WriteArchive(path("a.img"), 2,
+                                   {{"car.dff", Model({{"body"}})},
+                                    {"CAR.TXD", DictionaryOf(CarTextures(9), kSA)},
+                                    {"notes.txt", QByteArray("plain text")},
+                                    {"huge.txd", Dictionary({Chunk(0x15, Struct(body) + Extension())})}}));
     const auto before = FolderSnapshot(dir.path());
     const CliResult r = RunCli(dir.path(), args);
     if (!err.isEmpty())
@@ -357,9 +358,7 @@ void TestCliTextures::errors()
 
 void TestCliTextures::checkStrictReadsDictionariesAndModels_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    Fixtures::AddVersionRows();
 }
 
 void TestCliTextures::checkStrictReadsDictionariesAndModels()
@@ -371,7 +370,7 @@ void TestCliTextures::checkStrictReadsDictionariesAndModels()
     shortLevel.levels = {QByteArray(5, '\0')};
     QByteArray pastChunk = NativeStructBody(natives[1]);
     pastChunk.replace(88, 4, LE32(17)); // one byte more than the struct has left
-    Fixtures::WriteArchive(
+    QVERIFY(Fixtures::WriteArchive(
         path("a.img"), version,
         {{"car.dff", Model({{"body", "Glass"}, {"wheel", "tyre"}})},
          {"car.txd", DictionaryOf(natives, kSA)},
@@ -379,7 +378,7 @@ void TestCliTextures::checkStrictReadsDictionariesAndModels()
          {"past.txd", Dictionary({Chunk(0x15, Struct(pastChunk) + Extension())})},
          {"lonely.dff", Model({{"nowhere"}})},
          {"good.dff", Model({{"body"}})},
-         {"good.txd", DictionaryOf(natives, kSA)}});
+         {"good.txd", DictionaryOf(natives, kSA)}}));
 
     CliResult r = RunCli(dir.path(), {"check", "a.img"});
     QCOMPARE(r.out, QString("7 entries checked, 0 problems found\n"));

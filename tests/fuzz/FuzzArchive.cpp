@@ -1,8 +1,9 @@
 #include "FuzzArchive.h"
 
 #include "archive/ArchiveChecker.h"
-#include "archive/io/ArchiveIO.h"
 #include "archive/IMGClass.h"
+#include "archive/format/EntryNameRules.h"
+#include "archive/io/ArchiveIO.h"
 #include "renderware/RenderWareCheck.h"
 #include "renderware/RenderWareReader.h"
 
@@ -156,9 +157,7 @@ void RequireDirectoryBeforeData(const IMGClass &img, const char *what)
 bool UsableFileName(const IMGDirectoryEntry &entry)
 {
     const QByteArray raw(entry.name, EntryNameLength(entry));
-    const QString name = QString::fromUtf8(raw);
-    return !raw.isEmpty() && raw.size() <= MAX_ENTRY_NAME_BYTES && name.toUtf8() == raw &&
-           !raw.contains('/') && raw != "." && raw != "..";
+    return CheckEntryName(raw) == EntryNameFault::None && QString::fromUtf8(raw).toUtf8() == raw;
 }
 
 // Nothing but the archive, its temporaries-free neighbours and the exported files.
@@ -222,20 +221,11 @@ qint64 LayoutBytes(const IMGClass &img)
     return layout;
 }
 
-QString AsciiLowered(QString name)
-{
-    for (QChar &c : name)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(ushort(c.unicode() + 0x20));
-    return name;
-}
-
-// What the import takes: every name 1 to 23 bytes of valid UTF-8.
+// What the import takes: every name by the entry-name rules.
 bool ImportableNames(const IMGClass &img)
 {
     for (const IMGDirectoryEntryWrap &wrap : img.directory) {
-        const int length = EntryNameLength(wrap.entry);
-        if (length == 0 || length > MAX_ENTRY_NAME_BYTES || !IsValidUtf8(wrap.entry.name, length))
+        if (CheckEntryName(QByteArray(wrap.entry.name, EntryNameLength(wrap.entry))) != EntryNameFault::None)
             return false;
     }
     return true;
@@ -368,24 +358,24 @@ void NumberedExportAndWriteEntryTo(IMGClass &img, const QString &folder, QString
     Require(ReadFile(img.imgFile.fileName()) == imgBefore, "a numbered export changes nothing");
 
     // Which file each entry went to, as the export promises.
-    QSet<QString> takenLower;
+    QSet<QString> takenFolded;
     for (const IMGDirectoryEntryWrap &wrap : img.directory)
-        takenLower.insert(AsciiLowered(IMGClass::ExportFileName(EntryName(wrap.entry))));
+        takenFolded.insert(FoldedAsciiCase(IMGClass::ExportFileName(EntryName(wrap.entry))));
     QSet<QString> written;
     std::vector<QString> files;
     size_t next = 0;
     for (const int position : entries) {
         QString name = IMGClass::ExportFileName(EntryName(img.directory[size_t(position)].entry));
-        if (written.contains(AsciiLowered(name))) {
+        if (written.contains(FoldedAsciiCase(name))) {
             Require(next < renamed.size() && renamed[next].entry == position,
                     "every numbered file is listed");
             name = renamed[next++].fileName;
-            Require(!takenLower.contains(AsciiLowered(name)), "a numbered name is no entry's file name");
+            Require(!takenFolded.contains(FoldedAsciiCase(name)), "a numbered name is no entry's file name");
             Require(!name.contains('/') && name != QLatin1String(".") && name != QLatin1String(".."),
                     "a numbered name is a plain file name");
         }
-        Require(!written.contains(AsciiLowered(name)), "no two entries share a file");
-        written.insert(AsciiLowered(name));
+        Require(!written.contains(FoldedAsciiCase(name)), "no two entries share a file");
+        written.insert(FoldedAsciiCase(name));
         files.push_back(name);
     }
     Require(next == renamed.size(), "only numbered files are listed");

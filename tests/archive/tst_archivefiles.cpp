@@ -5,9 +5,9 @@
 // After every case the archive opens, the checker is clean and every entry
 // reads back.
 
-#include "ArchiveFixtures.h"
 #include "ArchiveHolder.h"
 #include "ArchiveWhole.h"
+#include "ContentFixtures.h"
 #include "FileAttributes.h"
 #include "SignalLog.h"
 #include "TestFolder.h"
@@ -32,11 +32,6 @@ const char kChildVariable[] = "OSTREVALE_IDENTITY_TEST_CHILD";
 
 const std::vector<Record> kRecords = {{1, 3, "a.dff"}, {9, 2, "C.TXD"}, {4, 1, "d.ifp"}};
 const QByteArray kNewContent = Pattern(50, 5000);
-
-bool WriteArchive(const QString &p, int version)
-{
-    return version == 1 ? WriteVer1(p, kRecords) : WriteVer2(p, kRecords);
-}
 
 QModelIndexList Rows(int count, std::initializer_list<int> rows)
 {
@@ -94,7 +89,7 @@ int RunChild(const QString &operation, const QString &p)
 
 } // namespace
 
-class TestFileIdentity : public QObject
+class TestArchiveFiles : public QObject
 {
     Q_OBJECT
 
@@ -140,12 +135,12 @@ private:
     TestFolder dir;
 };
 
-void TestFileIdentity::init()
+void TestArchiveFiles::init()
 {
     QVERIFY(dir.Renew());
 }
 
-void TestFileIdentity::linksStayLinks_data()
+void TestArchiveFiles::linksStayLinks_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("layout");
@@ -161,7 +156,7 @@ void TestFileIdentity::linksStayLinks_data()
     }
 }
 
-void TestFileIdentity::linksStayLinks()
+void TestArchiveFiles::linksStayLinks()
 {
     QFETCH(int, version);
     QFETCH(QString, layout);
@@ -169,7 +164,7 @@ void TestFileIdentity::linksStayLinks()
     QVERIFY(QDir(dir.path()).mkpath("real"));
     QVERIFY(QDir(dir.path()).mkpath("src"));
     const QString real = path("real/a.img");
-    QVERIFY(WriteArchive(real, version));
+    QVERIFY(WriteArchive(real, version, kRecords));
     const Contents before = Fixtures::Snapshot(real, version);
 
     // Each link and the target it must still name afterwards.
@@ -214,7 +209,7 @@ void TestFileIdentity::linksStayLinks()
     QCOMPARE(Leftovers(path("top")), QStringList());
 }
 
-void TestFileIdentity::replacedFileKeepsIdentity_data()
+void TestArchiveFiles::replacedFileKeepsIdentity_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -224,14 +219,14 @@ void TestFileIdentity::replacedFileKeepsIdentity_data()
     QTest::newRow("version 2, rebuild") << 2 << "rebuild" << QStringList{"a.img"};
 }
 
-void TestFileIdentity::replacedFileKeepsIdentity()
+void TestArchiveFiles::replacedFileKeepsIdentity()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
     QFETCH(QStringList, replaced);
     const bool root = ::geteuid() == 0;
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     bool aclSupported = true;
     for (const QString &name : replaced) {
@@ -276,21 +271,19 @@ void TestFileIdentity::replacedFileKeepsIdentity()
         qInfo("this file system keeps no ACLs: only the mode and a user attribute were checked");
 }
 
-void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte_data()
+void TestArchiveFiles::temporaryHasTheIdentityFromItsFirstByte_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte()
+void TestArchiveFiles::temporaryHasTheIdentityFromItsFirstByte()
 {
 #ifndef OSTREVALE_FAULT_INJECTION
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
 #else
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QCOMPARE(::chmod(QFile::encodeName(p).constData(), 0640), 0);
     const bool root = ::geteuid() == 0;
@@ -318,7 +311,7 @@ void TestFileIdentity::temporaryHasTheIdentityFromItsFirstByte()
 #endif
 }
 
-void TestFileIdentity::hardLinksStayTogether_data()
+void TestArchiveFiles::hardLinksStayTogether_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -328,13 +321,13 @@ void TestFileIdentity::hardLinksStayTogether_data()
                 << v << QString(operation);
 }
 
-void TestFileIdentity::hardLinksStayTogether()
+void TestArchiveFiles::hardLinksStayTogether()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
     const QString p = path("a.img");
     const QString other = path("other.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QStringList names = {"a.img"};
     QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(other).constData()), 0);
@@ -364,7 +357,7 @@ void TestFileIdentity::hardLinksStayTogether()
     QCOMPARE(ArchiveIsWhole(other, version, expected), QString());
 }
 
-void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill_data()
+void TestArchiveFiles::hardLinkedReplacementSurvivesEveryKill_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -375,7 +368,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill_data()
 
 // The journal of a hard-linked file: killed after any step, a reading opening reads
 // the archive as it will be and writes nothing; an opening for changes completes it.
-void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
+void TestArchiveFiles::hardLinkedReplacementSurvivesEveryKill()
 {
 #ifndef OSTREVALE_FAULT_INJECTION
     QSKIP("needs a build with OSTREVALE_FAULT_INJECTION");
@@ -389,7 +382,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
     for (; !finished && k < 100; ++k) {
         QDir(path("h")).removeRecursively();
         QVERIFY(QDir(dir.path()).mkpath("h"));
-        QVERIFY(WriteArchive(p, version));
+        QVERIFY(WriteArchive(p, version, kRecords));
         QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(other).constData()), 0);
         if (version == 1)
             QCOMPARE(::link(QFile::encodeName(DirPathFor(p)).constData(),
@@ -445,7 +438,7 @@ void TestFileIdentity::hardLinkedReplacementSurvivesEveryKill()
 #endif
 }
 
-void TestFileIdentity::oneFileIsNeverBothHalves_data()
+void TestArchiveFiles::oneFileIsNeverBothHalves_data()
 {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<QString>("given");
@@ -473,7 +466,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves_data()
                                                             << "";
 }
 
-void TestFileIdentity::oneFileIsNeverBothHalves()
+void TestArchiveFiles::oneFileIsNeverBothHalves()
 {
     QFETCH(QString, layout);
     QFETCH(QString, given);
@@ -516,7 +509,7 @@ void TestFileIdentity::oneFileIsNeverBothHalves()
         QCOMPARE(ArchiveIsWhole(path("x.img"), 1, Fixtures::Snapshot(path("x.img"), 1)), QString());
 }
 
-void TestFileIdentity::versionTwoNamedLikeADirectoryOpens()
+void TestArchiveFiles::versionTwoNamedLikeADirectoryOpens()
 {
     // A version 2 archive has no .dir: any name will do.
     for (const QString name : {"x.dir", "ab"}) {
@@ -525,18 +518,16 @@ void TestFileIdentity::versionTwoNamedLikeADirectoryOpens()
     }
 }
 
-void TestFileIdentity::secondWriterIsRefused_data()
+void TestArchiveFiles::secondWriterIsRefused_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::secondWriterIsRefused()
+void TestArchiveFiles::secondWriterIsRefused()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass first;
     QVERIFY(first.OpenArchive(p));
@@ -564,18 +555,16 @@ void TestFileIdentity::secondWriterIsRefused()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::createOverAHeldArchive_data()
+void TestArchiveFiles::createOverAHeldArchive_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::createOverAHeldArchive()
+void TestArchiveFiles::createOverAHeldArchive()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass holder;
     SignalLog holderLog(holder);
@@ -597,18 +586,16 @@ void TestFileIdentity::createOverAHeldArchive()
     QCOMPARE(ArchiveIsWhole(p, version, Contents()), QString());
 }
 
-void TestFileIdentity::rebuildKeepsTheLock_data()
+void TestArchiveFiles::rebuildKeepsTheLock_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::rebuildKeepsTheLock()
+void TestArchiveFiles::rebuildKeepsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     IMGClass img;
     QVERIFY(img.OpenArchive(p));
@@ -624,18 +611,16 @@ void TestFileIdentity::rebuildKeepsTheLock()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::anotherProcessHoldsTheLock_data()
+void TestArchiveFiles::anotherProcessHoldsTheLock_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::anotherProcessHoldsTheLock()
+void TestArchiveFiles::anotherProcessHoldsTheLock()
 {
     QFETCH(int, version);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     ArchiveHolder holder;
     QVERIFY(holder.Start(p));
@@ -654,18 +639,16 @@ void TestFileIdentity::anotherProcessHoldsTheLock()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::readOnlyMountIsRead_data()
+void TestArchiveFiles::readOnlyMountIsRead_data()
 {
-    QTest::addColumn<int>("version");
-    QTest::newRow("version 1") << 1;
-    QTest::newRow("version 2") << 2;
+    AddVersionRows();
 }
 
-void TestFileIdentity::readOnlyMountIsRead()
+void TestArchiveFiles::readOnlyMountIsRead()
 {
     QFETCH(int, version);
     QVERIFY(QDir(dir.path()).mkpath("disk"));
-    QVERIFY(WriteArchive(path("disk/a.img"), version));
+    QVERIFY(WriteArchive(path("disk/a.img"), version, kRecords));
     const Contents before = Fixtures::Snapshot(path("disk/a.img"), version);
     const ReadOnlyMount mount(path("disk"), path("ro"));
     if (!mount.readOnly)
@@ -691,7 +674,7 @@ void TestFileIdentity::readOnlyMountIsRead()
     QVERIFY(FilesIn(path("disk")) == files);
 }
 
-void TestFileIdentity::readingDoesNotGrowAShortHeader()
+void TestArchiveFiles::readingDoesNotGrowAShortHeader()
 {
     const QString p = path("new.img");
     IMGClass img;
@@ -706,7 +689,7 @@ void TestFileIdentity::readingDoesNotGrowAShortHeader()
     QCOMPARE(QFileInfo(p).size(), qint64(2048));
 }
 
-void TestFileIdentity::readOnlyObjectRefusesChanges_data()
+void TestArchiveFiles::readOnlyObjectRefusesChanges_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("operation");
@@ -716,12 +699,12 @@ void TestFileIdentity::readOnlyObjectRefusesChanges_data()
                 << v << QString(operation);
 }
 
-void TestFileIdentity::readOnlyObjectRefusesChanges()
+void TestArchiveFiles::readOnlyObjectRefusesChanges()
 {
     QFETCH(int, version);
     QFETCH(QString, operation);
     const QString p = path("a.img");
-    QVERIFY(WriteArchive(p, version));
+    QVERIFY(WriteArchive(p, version, kRecords));
     const Contents before = Fixtures::Snapshot(p, version);
     QVERIFY(WriteFile(path("src.dff"), kNewContent));
     const QMap<QString, QByteArray> files = FilesIn(dir.path());
@@ -740,7 +723,7 @@ void TestFileIdentity::readOnlyObjectRefusesChanges()
     QCOMPARE(ArchiveIsWhole(p, version, before), QString());
 }
 
-void TestFileIdentity::unfinishedRebuildIsReadAsCompleted()
+void TestArchiveFiles::unfinishedRebuildIsReadAsCompleted()
 {
     // A version 1 rebuild stopped between its renames: the new data file is in
     // place, its directory waits beside the old one.
@@ -784,8 +767,8 @@ int main(int argc, char *argv[])
     const QString operation = qEnvironmentVariable(kChildVariable);
     if (!operation.isEmpty())
         return RunChild(operation, app.arguments().value(1));
-    TestFileIdentity test;
+    TestArchiveFiles test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_fileidentity.moc"
+#include "tst_archivefiles.moc"
